@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds and runs every benchmark; each prints one line per figure:
+# its name, value and unit (and, where it has one, its ratio to a floor).
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/setup.sh
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-bench -j "$(nproc)"
+export SDL_AUDIODRIVER=dummy
+for b in build-bench/bench_*; do
+  [ -x "$b" ] || continue
+  xvfb-run -a -s "-screen 0 1280x1024x24" "$b"
+done
