@@ -1,0 +1,20 @@
+// Drawing statistics: frames drawn and the real time spent drawing them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class Game;
+
+class DrawStats {
+public:
+    void BeginFrame();
+    void EndFrame();
+    // The report text, lines separated by single carriage returns.
+    std::string ReportText() const;
+    void ShowReport(Game& game) const;
+
+    std::uint32_t frameCount = 0;
+    std::uint32_t frameStart = 0;
+    std::uint32_t totalTime = 0;
+};

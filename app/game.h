@@ -1,0 +1,58 @@
+// Every long-lived object of the game in one place. The members are the
+// game's global objects, built in the order their construction needs (the
+// zeroed plain globals first) and torn down in reverse: the sounds, then the
+// highscore table (which saves high.dat), the meshes and the device.
+// The program has one Game, built before main; tests build their own.
+#pragma once
+
+#include <string>
+
+#include "app/draw_stats.h"
+#include "gfx/credits.h"
+#include "gfx/graphics_device.h"
+#include "race/car.h"
+#include "race/course.h"
+#include "race/keyboard.h"
+#include "race/race_state.h"
+#include "render/mesh_model.h"
+#include "scores/highscore_table.h"
+#include "sound/game_sounds.h"
+
+// The shell's handles and title.
+struct Shell {
+    HINSTANCE appInstance = nullptr;
+    HWND mainWindow = nullptr;
+    const char* appTitle = "Tarvik 3D";
+    HMENU mainMenu = nullptr;
+};
+
+struct GameFiles {
+    std::string course = "course.txt";
+    std::string highscores = "high.dat";
+};
+
+class Game {
+public:
+    explicit Game(const GameFiles& files = GameFiles());
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    // Plain globals, zero at start.
+    Shell shell;
+    RaceState race;
+    Keyboard keyboard;
+    ControlState controls;
+    int lightingGroup = 0;  // the lighting dialog's reflection group
+
+    // The global objects, in their order of construction.
+    DrawStats drawStats;
+    GraphicsDevice graphics;
+    SceneMeshes meshes;
+    Course course;
+    Car car;
+    HighscoreTable highscores;
+    GameSounds sounds;
+
+    // The credit lines hold text meshes of the device, so they go before it.
+    CreditLines credits;
+};

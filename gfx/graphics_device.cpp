@@ -1,0 +1,161 @@
+#include "gfx/graphics_device.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "app/game.h"
+#include "platform/win.h"
+
+namespace {
+constexpr UINT kMessageStyle = MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND;
+}
+
+GraphicsDevice::GraphicsDevice(Game& game) : game_(game) {
+    font = new TextureFont("Arial", 12, 1);
+
+    directionalLight.Type = D3DLIGHT_DIRECTIONAL;
+    directionalLight.Diffuse = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 0.0f};
+    directionalLight.Direction = D3DVECTOR{1.0f, -0.5f, 1.0f};
+
+    headlight.Type = D3DLIGHT_SPOT;
+    headlight.Range = 30.0f;
+    headlight.Falloff = 1.0f;
+    headlight.Attenuation0 = 1.0f;
+    headlight.Theta = 0.5235988f;
+    headlight.Phi = 0.5235988f;
+}
+
+GraphicsDevice::~GraphicsDevice() {
+    delete font;
+    font = nullptr;
+    // Given back although nothing depends on it, so that a leak report at exit
+    // means a real leak.
+    SafeRelease(titleMesh);
+    SafeRelease(subtitleMesh);
+    SafeRelease(device);
+    SafeRelease(direct3d);
+}
+
+bool GraphicsDevice::Create() {
+    HWND window = game_.shell.mainWindow;
+    direct3d = Direct3DCreate8(D3D_SDK_VERSION);
+    if (!direct3d) return false;
+
+    D3DDISPLAYMODE mode{};
+    if (FAILED(direct3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode))) return false;
+
+    presentParams = D3DPRESENT_PARAMETERS{};
+    presentParams.BackBufferFormat = mode.Format;
+    presentParams.Windowed = TRUE;
+    presentParams.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    presentParams.EnableAutoDepthStencil = TRUE;
+    presentParams.AutoDepthStencilFormat = D3DFMT_D16;
+
+    D3DDEVTYPE type = D3DDEVTYPE_HAL;
+    D3DCAPS8 caps{};
+    if (FAILED(direct3d->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps))) {
+        MessageBoxA(window, "Kein HAL-Device - das wird langsam!", game_.shell.appTitle, kMessageStyle);
+        type = D3DDEVTYPE_REF;
+    }
+
+    if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, type, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                      &presentParams, &device))) {
+        MessageBoxA(window, "Kein HARDWARE-VERTEX-PROCESSING - das wird superlangsam!", game_.shell.appTitle,
+                    kMessageStyle);
+        if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, type, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
+                                          &presentParams, &device))) {
+            MessageBoxA(window, "Kein SOFTWARE-VERTEX-PROCESSING - da stimmt was nicht!", game_.shell.appTitle,
+                        kMessageStyle);
+            device = nullptr;
+            return false;
+        }
+    }
+
+    font->CreateGlyphTexture(device);
+    ApplyLights();
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT textFont = CreateTextMeshFont();
+    HGDIOBJ previous = SelectObject(dc, textFont);
+    bool ok = SUCCEEDED(D3DXCreateTextMeshA(device, dc, "Tarvik", 0.001f, 0.4f, &titleMesh, nullptr, nullptr)) &&
+              SUCCEEDED(D3DXCreateTextMeshA(device, dc, "3D", 0.001f, 0.4f, &subtitleMesh, nullptr, nullptr));
+    SelectObject(dc, previous);
+    DeleteObject(textFont);
+    DeleteDC(dc);
+    return ok;
+}
+
+void GraphicsDevice::Resize(unsigned width, unsigned height) {
+    font->ReleaseDrawObjects();
+    presentParams.BackBufferWidth = width;
+    presentParams.BackBufferHeight = height;
+    if (!device) return;
+    device->Reset(&presentParams);
+    device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    device->SetRenderState(D3DRS_AMBIENT, 0x00FFFFFF);
+    // A client area of zero height has no aspect ratio; the projection then
+    // keeps a square aspect until the window has a height again.
+    float aspect = height > 0 ? float(width) / float(height) : 1.0f;
+    if (!(aspect > 0.0f)) aspect = 1.0f;
+    D3DXMATRIX projection;
+    D3DXMatrixPerspectiveFovLH(&projection, 0.7853982f, aspect, 1.0f, 500.0f);
+    device->SetTransform(D3DTS_PROJECTION, &projection);
+    font->CreateDrawObjects();
+    ApplyLights();
+}
+
+void GraphicsDevice::ApplyLights() {
+    if (!device) return;
+    device->SetLight(0, &directionalLight);
+    device->LightEnable(0, TRUE);
+    device->SetLight(1, &headlight);
+    device->LightEnable(1, TRUE);
+    device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+}
+
+void GraphicsDevice::SetAmbientLevel(unsigned level) {
+    if (!device) return;
+    level &= 0xFF;
+    device->SetRenderState(D3DRS_AMBIENT, 0xFF000000u | (level << 16) | (level << 8) | level);
+}
+
+void GraphicsDevice::PlaceHeadlight(float x, float y, float z, float hx, float hy, float hz) {
+    headlight.Position = D3DVECTOR{x, y + 8.0f, z};
+    headlight.Direction = D3DVECTOR{hx, hy - 0.4f, hz};
+    if (!device) return;
+    device->SetLight(1, &headlight);
+    device->LightEnable(1, TRUE);
+}
+
+namespace {
+void SetLevel(D3DLIGHT8& light, unsigned level) {
+    float v = float(level) * 0.01f;
+    light.Diffuse.r = light.Diffuse.g = light.Diffuse.b = v;
+}
+int ReadLevel(const D3DLIGHT8& light) { return int(light.Diffuse.r * 100.0f); }
+}  // namespace
+
+void GraphicsDevice::SetDirectionalLevel(unsigned level) {
+    SetLevel(directionalLight, level);
+    if (device) device->SetLight(0, &directionalLight);
+}
+
+int GraphicsDevice::GetDirectionalLevel() const { return ReadLevel(directionalLight); }
+
+void GraphicsDevice::SetHeadlightLevel(unsigned level) {
+    SetLevel(headlight, level);
+    if (device) device->SetLight(1, &headlight);
+}
+
+int GraphicsDevice::GetHeadlightLevel() const { return ReadLevel(headlight); }
+
+HRESULT GraphicsDevice::DrawTextFormatted(float x, float y, int red, int green, int blue, const char* format, ...) {
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    D3DCOLOR color = 0xFF000000u | ((DWORD(red) & 0xFF) << 16) | ((DWORD(green) & 0xFF) << 8) | (DWORD(blue) & 0xFF);
+    return font->DrawString(x, y, color, buffer, 0);
+}

@@ -1,0 +1,67 @@
+// The Direct3D 8 device on OpenGL: the game installs CreateOpenGLDirect3D with
+// SetDirect3DFactory. Everything else here is for tests, benchmarks and
+// diagnostics; game code draws only through the IDirect3DDevice8 interface.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/d3d8.h"
+
+IDirect3D8* CreateOpenGLDirect3D();
+
+// Lets a test stand in for a weaker OpenGL driver on a machine that has a full
+// one. Every flag that is false makes the device behave as if the driver
+// lacked that feature.
+struct GlDriverLimits {
+    bool core33 = true;       // an OpenGL 3.3 core context can be made
+    bool instancing = true;   // instanced drawing with per-instance attributes
+    bool clipControl = true;  // glClipControl, for the [0, 1] depth range
+};
+IDirect3D8* CreateOpenGLDirect3DWithLimits(const GlDriverLimits& limits);
+
+// True for the names (GL_RENDERER) of rasterizers that run on the processor.
+bool IsSoftwareRendererName(const char* renderer);
+
+// What the probe behind GetDeviceCaps found: empty renderer when no OpenGL
+// context could be made at all.
+struct GlDriverInfo {
+    std::string renderer;
+    std::string version;
+    bool software = false;
+    bool core33 = false;
+    int maxTextureSize = 0;
+    double probeMilliseconds = 0.0;
+};
+// Probes once per process (a hidden window and a throw-away context) and
+// then answers from memory.
+const GlDriverInfo& ProbeGlDriver();
+
+// Counters of one OpenGL device since it was made.
+struct GlDeviceStats {
+    unsigned long long glDraws = 0;        // draw calls issued to OpenGL
+    unsigned long long instancedDraws = 0; // of which instanced
+    unsigned long long instances = 0;      // instances drawn by the instanced calls
+    unsigned long long apiDraws = 0;       // DrawPrimitive and DrawIndexedPrimitive calls accepted
+    unsigned long long presents = 0;
+};
+
+// The operations below accept only devices made by the OpenGL backend and
+// return D3DERR_INVALIDCALL for any other.
+
+// The back buffer as top-down RGBA bytes, after drawing everything that is
+// still collected; call it before Present (the buffer is undefined after it).
+HRESULT GlReadBackBuffer(IDirect3DDevice8* device, std::vector<BYTE>* rgba, UINT* width, UINT* height);
+// Switches the collecting of consecutive draws into instanced ones on or off.
+HRESULT GlSetBatching(IDirect3DDevice8* device, bool enabled);
+// Waits until OpenGL has finished all the work handed to it.
+HRESULT GlFinish(IDirect3DDevice8* device);
+HRESULT GlGetStats(IDirect3DDevice8* device, GlDeviceStats* stats);
+// What the device runs on: "3.3 core" or "3.0 legacy", and its optional features.
+struct GlDeviceFeatures {
+    bool core33 = false;
+    bool instancing = false;
+    bool clipControl = false;
+    int depthBits = 0;
+};
+HRESULT GlGetFeatures(IDirect3DDevice8* device, GlDeviceFeatures* features);

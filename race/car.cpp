@@ -1,0 +1,80 @@
+#include "race/car.h"
+
+#include <cmath>
+
+#include "app/game.h"
+
+namespace {
+// Field kinds outside the known six drive like wood (see IsKnownFieldType).
+int SpeedIndex(FieldType t) { return IsKnownFieldType(t) ? t : Wood; }
+}  // namespace
+
+Car::Car(Game& game) : game_(game) { UpdatePose(); }
+
+void Car::SteerRight() { steerInput = -0.01f; }
+
+void Car::SteerLeft() { steerInput = 0.01f; }
+
+void Car::Accelerate() { throttle = speed > 0.0f ? acceleration : -braking; }
+
+void Car::Brake() { throttle = speed > 0.0f ? braking : -acceleration; }
+
+void Car::UpdateHeading() {
+    direction.x = std::cos(heading);
+    direction.z = std::sin(heading);
+}
+
+void Car::Step() {
+    const Course& course = game_.course;
+    UpdateHeading();
+
+    position.x += speed * direction.x;
+    position.z += speed * direction.z;
+
+    int column = TruncToInt(position.x * 0.25f + direction.x * 0.7f + float(course.columns) * 0.5f);
+    int row = TruncToInt(position.z * 0.25f + direction.z * 0.7f + float(course.rows) * 0.5f);
+    fieldType = course.FieldAt(column, row);
+
+    if (fieldType == Water || fieldType == Stone) {
+        position.x -= speed * direction.x * 1.3f;
+        position.z -= speed * direction.z * 1.3f;
+    }
+
+    if (throttle == 0.0f) speed = speed * 0.95f;
+    speed = speed + throttle * 0.01f;
+    float s = std::fabs(speed);
+
+    int kind = SpeedIndex(fieldType);
+    if (speed >= maxSpeed[kind])
+        speed = maxSpeed[kind];
+    else if (speed <= minSpeed[kind])
+        speed = minSpeed[kind];
+
+    steerAngle = steerAngle + steerInput;
+    throttle = 0.0f;
+
+    float limit = (1.3f - s * 0.7692308f) * 0.1f;
+    if (steerAngle > limit) steerAngle = limit;
+    if (steerAngle < -limit) steerAngle = -limit;
+
+    if (steerInput == 0.0f) steerAngle = steerAngle * (1.0f - s * 0.5555556f);
+
+    heading = heading + speed * steerAngle;
+    steerInput = 0.0f;
+
+    game_.race.UpdateProgress();
+
+    if ((fieldType == Water && lastFieldType != Water) || (fieldType == Stone && lastFieldType != Stone))
+        game_.sounds.Play(3, 0);
+    lastFieldType = fieldType;
+}
+
+void Car::UpdatePose() {
+    D3DXMatrixTranslation(&translation, position.x, position.y + 1.0f, position.z);
+    D3DXMatrixRotationY(&rotation, 1.55f - heading);
+    D3DXMatrixMultiply(&world, &rotation, &translation);
+
+    RaceState& race = game_.race;
+    race.cameraEye = D3DXVECTOR3(position.x - 5.0f * direction.x, 3.0f, position.z - 5.0f * direction.z);
+    race.cameraTarget = D3DXVECTOR3(position.x, 2.0f, position.z);
+}

@@ -1,0 +1,172 @@
+#include "race/race_state.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+
+#include "app/game.h"
+#include "platform/win.h"
+#include "render/scene.h"
+
+bool InStartZone(float x, float z) { return x > -18.0f && x <= -17.0f && z >= -130.0f && z <= -120.0f; }
+
+// The upper z bound of the line zone is +120, reaching far up the course; a lap
+// still needs the start zone first, so only the crossing at the line counts.
+bool InLineZone(float x, float z) { return x >= -19.0f && x <= -18.0f && z >= -130.0f && z <= 120.0f; }
+
+bool InHalfwayZone(float x, float z) { return x >= -2.0f && x <= 10.0f && z >= 110.0f && z <= 133.0f; }
+
+RaceState::RaceState(Game& game) : game_(game) {}
+
+RaceState::~RaceState() { FreeLapMarks(); }
+
+void RaceState::FreeLapMarks() {
+    while (lapMarks) {
+        LapMark* next = lapMarks->next;
+        delete lapMarks;
+        lapMarks = next;
+    }
+}
+
+bool RaceState::InitGame() {
+    if (!game_.graphics.Create()) return false;
+    game_.meshes.LoadAll();
+    pauseFlag = 1;
+    titleShowing = 1;
+    endingShowing = 0;
+    return true;
+}
+
+void RaceState::ResetTitleCamera() {
+    cameraEye = D3DXVECTOR3(0.0f, 2.5f, -3.5f);
+    cameraTarget = D3DXVECTOR3(0.0f, 3.5f, 0.0f);
+}
+
+void RaceState::ApplyControls() {
+    const ControlState& keys = game_.controls;
+    Car& car = game_.car;
+    if (keys.rightKey) car.SteerRight();
+    if (keys.leftKey) car.SteerLeft();
+    if (keys.debugKey) debugDisplay = debugDisplay ? 0 : 1;
+    if (keys.accelerateKey) car.Accelerate();
+    if (keys.brakeKey) car.Brake();
+    if (keys.startKey && titleShowing == 1) {
+        titleShowing = 0;
+        GameSounds& sounds = game_.sounds;
+        if (sounds.sounds[1]) sounds.sounds[1]->Stop();
+        sounds.Play(0, 1);
+        sounds.soundOn = 1;
+    }
+}
+
+void RaceState::Frame() {
+    if (titleShowing == 1) {
+        DrawTitleScene();
+        return;
+    }
+    if (endingShowing == 1) {
+        DrawEndingScene();
+        return;
+    }
+    Car& car = game_.car;
+    // The window of visible fields and the view use the car and camera from
+    // before this step: the camera trails the car by one step.
+    SceneBegin(game_);
+    game_.graphics.PlaceHeadlight(car.position.x, car.position.y, car.position.z, car.direction.x,
+                                  car.direction.y, car.direction.z);
+    SceneDrawSky(game_, true);
+    SceneDrawCourseWindow(game_, game_.course.ColumnOf(car.position.x), game_.course.RowOf(car.position.z),
+                          car.direction.x, car.direction.z);
+    car.Step();
+    car.UpdatePose();
+    SceneDrawCar(game_);
+    DrawReadouts();
+    SceneEnd(game_);
+}
+
+void RaceState::UpdateProgress() {
+    const D3DXVECTOR3& p = game_.car.position;
+    if (InStartZone(p.x, p.z)) {
+        if (gatePhase == 0) {
+            gatePhase = 1;
+            lapCount = lapCount + 1;
+        }
+        if (lapCount == 0) clockStart = raceStart = timeGetTime();
+    }
+    if (gatePhase == 1 && InLineZone(p.x, p.z)) {
+        gatePhase = 2;
+        std::uint32_t t = timeGetTime();
+        if (lapCount >= 1) {
+            // A mark that cannot be allocated is not recorded; the lap still counts.
+            if (auto* mark = new (std::nothrow) LapMark{lapMarks, t}) {
+                lapMarks = mark;
+                if (lapRecorded == 0) lapRecorded = 1;
+            }
+        } else {
+            FreeLapMarks();
+            lapMarks = new (std::nothrow) LapMark{nullptr, raceStart};
+            clockStart = timeGetTime();
+        }
+    }
+    if (gatePhase == 2 && InHalfwayZone(p.x, p.z)) gatePhase = 0;
+    if (lapCount < 0) clockStart = raceStart = timeGetTime();
+}
+
+float RaceState::LastLapSeconds() const {
+    if (lapCount >= 2 && lapRecorded == 1 && lapMarks && lapMarks->next)
+        return float(lapMarks->time - lapMarks->next->time) * 0.001f;
+    if (lapCount == 1 && lapRecorded == 1 && lapMarks) return float(lapMarks->time - raceStart) * 0.001f;
+    // Before the first crossing of the line and while the first lap has been
+    // counted but not yet timed there is no completed lap: show zero.
+    return 0.0f;
+}
+
+bool RaceState::FastestLap(std::uint32_t* milliseconds) const {
+    if (lapCount < 1 || !lapMarks || !lapMarks->next) return false;
+    std::uint32_t best = 0;
+    bool found = false;
+    for (const LapMark* m = lapMarks; m->next; m = m->next) {
+        std::uint32_t lap = m->time - m->next->time;
+        if (!found || lap < best) best = lap;
+        found = true;
+    }
+    *milliseconds = best;
+    return found;
+}
+
+namespace {
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    char buffer[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+}  // namespace
+
+std::vector<ReadoutLine> RaceState::ReadoutLines(std::uint32_t now) const {
+    const float width = float(game_.graphics.presentParams.BackBufferWidth);
+    const Car& car = game_.car;
+    const Course& course = game_.course;
+    std::vector<ReadoutLine> lines;
+    if (lapCount >= 0)
+        lines.push_back({Format("Time: %12.3f", double(float(now - clockStart) * 0.001f)), width - 130.0f, 10.0f});
+    lines.push_back({Format("Rundenzeit: %12.3f", double(LastLapSeconds())), width - 180.0f, 25.0f});
+    lines.push_back({Format("Runden:        %d", lapCount >= 0 ? lapCount : 0), width - 153.0f, 40.0f});
+    if (debugDisplay == 1) {
+        int column = course.ColumnOf(car.position.x);
+        int row = course.RowOf(car.position.z);
+        lines.push_back({Format("PosX : %12.3f PosZ : %12.3f", double(car.position.x), double(car.position.z)),
+                         width - 280.0f, 70.0f});
+        lines.push_back({Format("FeldX : %4d FeldZ : %4d", column, row), width - 180.0f, 85.0f});
+        lines.push_back({Format("FeldTyp: %d", course.FieldAt(column, row)), width - 180.0f, 55.0f});
+    }
+    return lines;
+}
+
+void RaceState::DrawReadouts() {
+    for (const ReadoutLine& line : ReadoutLines(timeGetTime()))
+        game_.graphics.DrawTextFormatted(line.x, line.y, 255, 255, 0, "%s", line.text.c_str());
+}

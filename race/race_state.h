@@ -1,0 +1,84 @@
+// The game's own state beside the course and the car: the phase on show, the
+// camera, and the progress of the race with its lap marks and read-outs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "util3d/d3dx_math.h"
+
+class Game;
+
+// One recorded line crossing; the list is kept newest first.
+struct LapMark {
+    LapMark* next;
+    std::uint32_t time;
+};
+
+// The text, place and colour of one read-out line as the driving frame draws it.
+struct ReadoutLine {
+    std::string text;
+    float x, y;
+};
+
+class RaceState {
+public:
+    explicit RaceState(Game& game);
+    ~RaceState();
+    RaceState(const RaceState&) = delete;
+    RaceState& operator=(const RaceState&) = delete;
+
+    bool InitGame();
+    void ResetTitleCamera();
+    void ApplyControls();
+    void Frame();
+    void UpdateProgress();
+    void DrawTitleScene();
+    void DrawEndingScene();
+
+    // The read-out lines of the driving frame in drawing order, each already
+    // formatted; lines that are not shown in the current state are left out.
+    std::vector<ReadoutLine> ReadoutLines(std::uint32_t now) const;
+    // The last completed lap in seconds as line 2 shows it.
+    float LastLapSeconds() const;
+    // The fastest lap between two recorded marks, in milliseconds; false when
+    // fewer than two marks exist or no lap is complete.
+    bool FastestLap(std::uint32_t* milliseconds) const;
+    // Drops every lap mark (teardown).
+    void FreeLapMarks();
+
+    // Phase and camera.
+    std::int32_t titleShowing = 0;
+    std::int32_t endingShowing = 0;
+    D3DXVECTOR3 cameraEye;
+    D3DXVECTOR3 cameraTarget;
+    std::int32_t pauseFlag = 0;
+
+    // Race progress.
+    std::int32_t lapCount = 0;
+    std::int32_t gatePhase = 0;
+    LapMark* lapMarks = nullptr;
+    std::int32_t lapRecorded = 0;
+    std::uint32_t raceStart = 0;
+    std::uint32_t clockStart = 0;
+    std::uint8_t debugDisplay = 0;
+
+    // The title and ending scenes' own state, each set once and never reset.
+    float titleAngle = 0.0f;
+    std::int32_t titleFlightPhase = 1;
+    float dropPhase = -0.7f;
+    float dropHeight = 10.0f;
+    float dropBase = 4.0f;
+    float endingAngle = 0.0f;
+    std::int32_t creditsPage = 0;
+
+private:
+    void DrawReadouts();
+    Game& game_;
+};
+
+// The gate rectangles, in world x and z of the car's position.
+bool InStartZone(float x, float z);
+bool InLineZone(float x, float z);
+bool InHalfwayZone(float x, float z);

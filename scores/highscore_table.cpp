@@ -1,0 +1,248 @@
+#include "scores/highscore_table.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+// Longer number fields cannot come from the game; they are treated as garbage
+// without being kept in memory.
+constexpr std::size_t kMaxNumberText = 128;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// A name must never break its line in the file, so control characters (a line
+// feed typed into the dialog, a tab or a zero byte in an edited file) are kept
+// as blanks.
+char NameChar(char c) { return static_cast<unsigned char>(c) < 0x20 ? ' ' : c; }
+
+// Copies at most MaxNameLength characters of text into the row's name.
+void SetName(HighscoreEntry& row, std::string_view text) {
+    std::size_t length = 0;
+    for (; length < text.size() && length < HighscoreTable::MaxNameLength; ++length) {
+        row.name[length] = NameChar(text[length]);
+    }
+    std::memset(row.name + length, 0, sizeof row.name - length);
+}
+
+// The time a file line holds. Only positive finite numbers are lap times:
+// anything else (garbage, a number followed by other text, NaN, infinity,
+// numbers out of the float range, negative times) leaves the row at 0.0, the
+// empty time, so the place search never meets a time it cannot order and a
+// negative time can never block the first place forever. The value is taken
+// as the file would give it back after saving it again with six decimals, so
+// a table read, saved and read again stays the same.
+float ParseTime(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    float value = 0.0f;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return 0.0f;
+    if (!std::isfinite(value) || !(value > 0.0f)) return 0.0f;
+    const std::string stored = FormatFixed(value, 6);
+    float reread = 0.0f;
+    std::from_chars(stored.data(), stored.data() + stored.size(), reread);
+    return reread;
+}
+
+// Reads one line of the file into a row and returns false at the end of the
+// file. Lines are read whole, whatever their length, so a bad line never
+// shifts the rows after it. The line ends in LF or CR LF (the last line may
+// lack it). Before the first comma stands the time (see ParseTime); after it,
+// the name, of which the first MaxNameLength characters are kept. A line
+// without a comma is all time and has an empty name; an empty line is an
+// empty row.
+bool ReadRow(std::FILE* file, HighscoreEntry& row) {
+    int c = std::getc(file);
+    if (c == EOF) return false;
+    std::string number;
+    bool numberTooLong = false;
+    bool inName = false;
+    std::string name;
+    bool pendingCr = false;
+    for (; c != EOF && c != '\n'; c = std::getc(file)) {
+        if (!inName) {
+            if (c == ',') {
+                inName = true;
+            } else if (number.size() < kMaxNumberText) {
+                number.push_back(static_cast<char>(c));
+            } else {
+                numberTooLong = true;
+            }
+            continue;
+        }
+        if (name.size() >= HighscoreTable::MaxNameLength) continue;
+        // A CR counts as part of the line end only right before the LF.
+        if (pendingCr) {
+            name.push_back('\r');
+            pendingCr = false;
+            if (name.size() >= HighscoreTable::MaxNameLength) continue;
+        }
+        if (c == '\r') {
+            pendingCr = true;
+        } else {
+            name.push_back(static_cast<char>(c));
+        }
+    }
+    row.time = numberTooLong ? 0.0f : ParseTime(number);
+    SetName(row, name);
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool WriteAll(int fd, const std::string& content) {
+    std::size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Replaces the file at path by content, or leaves it as it was.
+bool ReplaceFile(std::string path, const std::string& content) {
+    { std::FILE* f = std::fopen(path.c_str(), "wb"); if (!f) return false; bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size(); ok = std::fclose(f) == 0 && ok; return ok; }
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        // Save through the link rather than replace the link by a file.
+        if (char* real = ::realpath(path.c_str(), nullptr)) {
+            path = real;
+            std::free(real);
+        }
+    }
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    // A file or folder without any write permission was made read-only on
+    // purpose; respect that also when running with privileges that ignore it.
+    if (exists && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0)) return false;
+    const std::string folder = FolderOf(path);
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode) || (dir.st_mode & 0222) == 0) return false;
+
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) return false;
+    }
+    if (fd < 0) return false;
+    bool ok = WriteAll(fd, content);
+    if (ok && exists) ::fchmod(fd, old.st_mode & 07777);
+    ok = ok && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable; the table is saved either way.
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string FormatFixed(double value, int precision, int width) {
+    char digits[400];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, precision);
+    std::string text = error == std::errc() ? std::string(digits, end) : std::string("0");
+    if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+    return text;
+}
+
+std::string CongratulationText(float seconds, int place) {
+    return "Gl\xFC"
+           "ckwunsch, du hast mit " +
+           FormatFixed(seconds, 3, 12) + " sec. den " + std::to_string(place) + ". Platz  erreicht!";
+}
+
+HighscoreTable::HighscoreTable(std::string file) : fileName(std::move(file)) { Load(); }
+
+HighscoreTable::~HighscoreTable() { Save(); }
+
+void HighscoreTable::Load() {
+    for (HighscoreEntry& row : rows) row = HighscoreEntry{};
+    // Opened without blocking so that a pipe or device named like the table
+    // cannot hang the start; only a regular file is read.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return;
+    }
+    for (HighscoreEntry& row : rows) {
+        if (!ReadRow(file, row)) break;
+    }
+    std::fclose(file);
+}
+
+bool HighscoreTable::Save() const {
+    std::string content;
+    for (const HighscoreEntry& row : rows) {
+        content += FormatFixed(row.time, 6);
+        content += ',';
+        const std::size_t length = ::strnlen(row.name, MaxNameLength);
+        for (std::size_t i = 0; i < length; ++i) content += NameChar(row.name[i]);
+        // Written as the Windows game wrote it, so files move between the two unchanged.
+        content += "\r\n";
+    }
+    return ReplaceFile(fileName, content);
+}
+
+void HighscoreTable::Insert(unsigned milliseconds) {
+    const float t = static_cast<float>(milliseconds) * 0.001f;
+
+    // Walk up from the last row past the slower and the empty rows; an equal
+    // time stops the walk, so the earlier entry keeps the better place.
+    int above = RowCount - 1;
+    while (above >= 0 && (rows[above].time > t || rows[above].time == 0.0f)) --above;
+    if (above == RowCount - 1) return;
+    const int place = above + 1;
+
+    for (int row = RowCount - 1; row > place; --row) rows[row] = rows[row - 1];
+    rows[place] = HighscoreEntry{};
+    rows[place].time = t;
+    if (!dialogs) return;
+
+    char buffer[256] = {};
+    const std::string text = CongratulationText(t, place + 1);
+    std::memcpy(buffer, text.data(), std::min(text.size(), sizeof buffer - 1));
+    dialogs->AskName(buffer);
+    buffer[sizeof buffer - 1] = '\0';
+    SetName(rows[place], std::string_view(buffer, ::strnlen(buffer, sizeof buffer)));
+    dialogs->ShowList(*this);
+}

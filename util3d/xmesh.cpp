@@ -1,0 +1,492 @@
+// Joining the meshes of an X file into one mesh with one material list.
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "util3d/mesh.h"
+#include "util3d/xfile.h"
+
+namespace {
+
+// Caps on what one file may produce, so that frames referencing each other
+// many times over cannot blow a small file up into gigabytes.
+constexpr std::size_t kMaxVertices = std::size_t(1) << 21;
+constexpr std::size_t kMaxFaces = std::size_t(1) << 21;
+constexpr std::size_t kMaxVisits = std::size_t(1) << 20;
+constexpr std::size_t kMaxFileBytes = std::size_t(256) << 20;
+
+// Reads an object's data members in order.
+class Members {
+public:
+    explicit Members(const XObject& o) : o_(o) {}
+
+    bool Dword(std::uint32_t* v) {
+        if (pos_ >= o_.values.size()) return false;
+        const XValue& x = o_.values[pos_];
+        if (x.kind != XValue::Integer || x.number < 0.0 || x.number > 4294967295.0) return false;
+        *v = std::uint32_t(x.number);
+        ++pos_;
+        return true;
+    }
+    bool Float(float* v) {
+        if (pos_ >= o_.values.size()) return false;
+        const XValue& x = o_.values[pos_];
+        if (x.kind == XValue::String) return false;
+        *v = float(x.number);
+        ++pos_;
+        return true;
+    }
+    bool Floats(float* v, int n) {
+        for (int i = 0; i < n; ++i)
+            if (!Float(v + i)) return false;
+        return true;
+    }
+    bool String(std::string* s) {
+        if (pos_ >= o_.values.size() || o_.values[pos_].kind != XValue::String) return false;
+        *s = o_.strings[o_.values[pos_].text];
+        ++pos_;
+        return true;
+    }
+    // Whether `count` items of `width` values each can still follow: checked
+    // before anything is allocated for a count read from the file.
+    bool Fits(std::uint64_t count, std::uint64_t width) const {
+        return count * width <= o_.values.size() - pos_;
+    }
+
+private:
+    const XObject& o_;
+    std::size_t pos_ = 0;
+};
+
+struct Matrix {
+    double m[4][4];
+    static Matrix Identity() {
+        Matrix r{};
+        for (int i = 0; i < 4; ++i) r.m[i][i] = 1.0;
+        return r;
+    }
+    // a first, then b (row vectors).
+    static Matrix Multiply(const Matrix& a, const Matrix& b) {
+        Matrix r{};
+        for (int i = 0; i < 4; ++i)
+            for (int j = 0; j < 4; ++j)
+                for (int k = 0; k < 4; ++k) r.m[i][j] += a.m[i][k] * b.m[k][j];
+        return r;
+    }
+};
+
+struct Piece {
+    std::vector<float> positions;                  // 3 per vertex, already transformed
+    std::vector<std::vector<std::uint32_t>> faces;  // corner vertex indices
+    std::vector<float> normals;                    // 3 per normal, already transformed
+    std::vector<std::vector<std::uint32_t>> faceNormals;
+    std::vector<float> uvs;                        // 2 per vertex
+    std::vector<D3DCOLOR> colors;                  // 1 per vertex
+    std::vector<std::uint32_t> faceMaterials;      // global material index per face
+};
+
+struct Material {
+    D3DMATERIAL8 material{};
+    bool hasTexture = false;
+    std::string texture;
+};
+
+Material DefaultMaterial() {
+    Material m;
+    m.material.Diffuse = D3DCOLORVALUE{0.5f, 0.5f, 0.5f, 0.0f};
+    m.material.Specular = D3DCOLORVALUE{0.5f, 0.5f, 0.5f, 0.0f};
+    return m;
+}
+
+D3DCOLOR ToColor(const float rgba[4]) {
+    auto byte = [](float f) {
+        if (!(f > 0.0f)) return 0u;
+        if (f >= 1.0f) return 255u;
+        return unsigned(f * 255.0f + 0.5f);
+    };
+    return D3DCOLOR_ARGB(byte(rgba[3]), byte(rgba[0]), byte(rgba[1]), byte(rgba[2]));
+}
+
+class Joiner {
+public:
+    explicit Joiner(const XFile& file) : file_(file) {}
+
+    bool Run(std::string* error) {
+        for (std::size_t index : file_.topLevel) {
+            const XObject& o = file_.objects[index];
+            // A top-level object that is referenced elsewhere is a definition:
+            // it counts where it is referenced, not once more on its own.
+            if (o.referenced) continue;
+            if (!Visit(index, Matrix::Identity(), 0)) {
+                *error = error_;
+                return false;
+            }
+        }
+        if (pieces_.empty()) {
+            *error = "the file holds no mesh";
+            return false;
+        }
+        return true;
+    }
+
+    std::vector<Piece> pieces_;
+    std::vector<Material> materials_;
+
+private:
+    bool Fail(std::string message) {
+        error_ = std::move(message);
+        return false;
+    }
+
+    const XObject* Child(const XObject& o, const char* type) const {
+        for (std::size_t c : o.children)
+            if (file_.objects[c].type == type) return &file_.objects[c];
+        return nullptr;
+    }
+
+    bool Visit(std::size_t index, const Matrix& parent, std::size_t depth) {
+        if (++visits_ > kMaxVisits || depth > kXMaxNesting) return Fail("frame hierarchy too large");
+        const XObject& o = file_.objects[index];
+        if (o.type == "Mesh") return ReadMesh(o, parent);
+        if (o.type != "Frame") return true;
+        Matrix world = parent;
+        if (const XObject* t = Child(o, "FrameTransformMatrix")) {
+            Members m(*t);
+            float v[16];
+            if (!m.Floats(v, 16)) return Fail("bad frame transform");
+            Matrix local{};
+            for (int i = 0; i < 16; ++i) local.m[i / 4][i % 4] = v[i];
+            world = Matrix::Multiply(local, parent);
+        }
+        for (std::size_t c : o.children)
+            if (!Visit(c, world, depth + 1)) return false;
+        return true;
+    }
+
+    bool ReadFaces(Members& m, std::uint32_t limit, std::vector<std::vector<std::uint32_t>>* faces,
+                   std::uint64_t* corners) {
+        std::uint32_t count = 0;
+        if (!m.Dword(&count) || !m.Fits(count, 1)) return false;
+        faces->resize(count);
+        for (auto& face : *faces) {
+            std::uint32_t n = 0;
+            if (!m.Dword(&n) || !m.Fits(n, 1)) return false;
+            face.resize(n);
+            for (std::uint32_t& i : face)
+                if (!m.Dword(&i) || i >= limit) return false;
+            *corners += n;
+        }
+        return true;
+    }
+
+    bool ReadMesh(const XObject& o, const Matrix& world) {
+        Piece p;
+        Members m(o);
+        std::uint32_t vertexCount = 0;
+        if (!m.Dword(&vertexCount) || !m.Fits(vertexCount, 3)) return Fail("mesh vertex count exceeds its data");
+        if (totalVertices_ + vertexCount > kMaxVertices) return Fail("too many vertices");
+        p.positions.resize(std::size_t(vertexCount) * 3);
+        for (std::uint32_t v = 0; v < vertexCount; ++v) {
+            float q[3];
+            if (!m.Floats(q, 3)) return Fail("bad vertex");
+            for (int k = 0; k < 3; ++k)
+                p.positions[v * 3 + k] = float(q[0] * world.m[0][k] + q[1] * world.m[1][k] + q[2] * world.m[2][k] +
+                                               world.m[3][k]);
+        }
+        std::uint64_t corners = 0;
+        if (!ReadFaces(m, vertexCount, &p.faces, &corners)) return Fail("bad mesh faces or vertex index");
+        std::uint64_t triangles = 0;
+        for (const auto& f : p.faces) triangles += f.size() >= 3 ? f.size() - 2 : 0;
+        if (totalFaces_ + triangles > kMaxFaces) return Fail("too many faces");
+
+        if (const XObject* n = Child(o, "MeshNormals"); n && !ReadNormals(*n, world, &p)) return false;
+        if (const XObject* t = Child(o, "MeshTextureCoords")) {
+            Members tm(*t);
+            std::uint32_t count = 0;
+            if (!tm.Dword(&count) || !tm.Fits(count, 2) || count < vertexCount)
+                return Fail("texture coordinates do not cover the vertices");
+            p.uvs.resize(std::size_t(vertexCount) * 2);
+            if (!tm.Floats(p.uvs.data(), int(p.uvs.size()))) return Fail("bad texture coordinates");
+        }
+        if (const XObject* c = Child(o, "MeshVertexColors")) {
+            Members cm(*c);
+            std::uint32_t count = 0;
+            if (!cm.Dword(&count) || !cm.Fits(count, 5)) return Fail("vertex color count exceeds its data");
+            p.colors.assign(vertexCount, 0xFFFFFFFFu);
+            for (std::uint32_t i = 0; i < count; ++i) {
+                std::uint32_t index = 0;
+                float rgba[4];
+                if (!cm.Dword(&index) || !cm.Floats(rgba, 4) || index >= vertexCount) return Fail("bad vertex color");
+                p.colors[index] = ToColor(rgba);
+            }
+        }
+        if (!ReadMaterials(o, &p)) return false;
+        totalVertices_ += vertexCount;
+        totalFaces_ += triangles;
+        pieces_.push_back(std::move(p));
+        return true;
+    }
+
+    bool ReadNormals(const XObject& o, const Matrix& world, Piece* p) {
+        Members m(o);
+        std::uint32_t count = 0;
+        if (!m.Dword(&count) || !m.Fits(count, 3)) return Fail("normal count exceeds its data");
+        // Normals follow the inverse transpose of the frame's 3 x 3 part.
+        const double(*a)[4] = world.m;
+        double cof[3][3];
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                int i1 = (i + 1) % 3, i2 = (i + 2) % 3, j1 = (j + 1) % 3, j2 = (j + 2) % 3;
+                cof[i][j] = a[i1][j1] * a[i2][j2] - a[i1][j2] * a[i2][j1];
+            }
+        p->normals.resize(std::size_t(count) * 3);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            float n[3];
+            if (!m.Floats(n, 3)) return Fail("bad normal");
+            double r[3];
+            for (int k = 0; k < 3; ++k) r[k] = n[0] * cof[0][k] + n[1] * cof[1][k] + n[2] * cof[2][k];
+            double len = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
+            for (int k = 0; k < 3; ++k) p->normals[i * 3 + k] = len > 0.0 ? float(r[k] / len) : 0.0f;
+        }
+        std::uint64_t corners = 0;
+        if (!ReadFaces(m, count, &p->faceNormals, &corners)) return Fail("bad normal faces or normal index");
+        if (p->faceNormals.size() != p->faces.size()) return Fail("normal faces do not match the mesh faces");
+        for (std::size_t f = 0; f < p->faces.size(); ++f)
+            if (p->faceNormals[f].size() != p->faces[f].size())
+                return Fail("normal faces do not match the mesh faces");
+        return true;
+    }
+
+    bool ReadMaterial(const XObject& o, Material* out) {
+        Members m(o);
+        float face[4], power, specular[3], emissive[3];
+        if (!m.Floats(face, 4) || !m.Float(&power) || !m.Floats(specular, 3) || !m.Floats(emissive, 3))
+            return Fail("bad material");
+        D3DMATERIAL8& d = out->material;
+        d = D3DMATERIAL8{};
+        d.Diffuse = D3DCOLORVALUE{face[0], face[1], face[2], face[3]};
+        d.Specular = D3DCOLORVALUE{specular[0], specular[1], specular[2], 0.0f};
+        d.Emissive = D3DCOLORVALUE{emissive[0], emissive[1], emissive[2], 0.0f};
+        d.Power = power;
+        const XObject* t = Child(o, "TextureFilename");
+        if (!t) t = Child(o, "TextureFileName");
+        if (t) {
+            Members tm(*t);
+            std::string name;
+            if (!tm.String(&name)) return Fail("bad texture file name");
+            out->hasTexture = !name.empty();
+            out->texture = name;
+        }
+        return true;
+    }
+
+    bool ReadMaterials(const XObject& mesh, Piece* p) {
+        const XObject* list = Child(mesh, "MeshMaterialList");
+        std::uint32_t faceCount = std::uint32_t(p->faces.size());
+        if (!list) {
+            p->faceMaterials.assign(faceCount, SharedDefault());
+            return true;
+        }
+        Members m(*list);
+        std::uint32_t count = 0, indexCount = 0;
+        if (!m.Dword(&count) || !m.Dword(&indexCount) || !m.Fits(indexCount, 1))
+            return Fail("material index count exceeds its data");
+        std::vector<const XObject*> found;
+        for (std::size_t c : list->children)
+            if (file_.objects[c].type == "Material") found.push_back(&file_.objects[c]);
+        if (found.size() < count) return Fail("material list names more materials than it holds");
+        std::uint32_t first = std::uint32_t(materials_.size());
+        for (std::uint32_t i = 0; i < count; ++i) {
+            Material material;
+            if (!ReadMaterial(*found[i], &material)) return false;
+            materials_.push_back(std::move(material));
+        }
+        if (count == 0) {
+            p->faceMaterials.assign(faceCount, SharedDefault());
+            return true;
+        }
+        // Fewer indices than faces: the last index goes on for the rest.
+        p->faceMaterials.resize(faceCount);
+        std::uint32_t last = 0;
+        for (std::uint32_t f = 0; f < std::max(faceCount, indexCount); ++f) {
+            std::uint32_t id = last;
+            if (f < indexCount && (!m.Dword(&id) || id >= count)) return Fail("material index out of range");
+            if (f < faceCount) p->faceMaterials[f] = first + id;
+            last = id;
+        }
+        return true;
+    }
+
+    std::uint32_t SharedDefault() {
+        if (defaultIndex_ < 0) {
+            defaultIndex_ = int(materials_.size());
+            materials_.push_back(DefaultMaterial());
+        }
+        return std::uint32_t(defaultIndex_);
+    }
+
+    const XFile& file_;
+    std::string error_;
+    std::size_t visits_ = 0;
+    std::uint64_t totalVertices_ = 0, totalFaces_ = 0;
+    int defaultIndex_ = -1;
+};
+
+MeshData BuildMeshData(const std::vector<Piece>& pieces) {
+    bool normals = false, colors = false, uvs = false;
+    for (const Piece& p : pieces) {
+        normals |= !p.normals.empty();
+        colors |= !p.colors.empty();
+        uvs |= !p.uvs.empty();
+    }
+    MeshData data;
+    data.fvf = DWORD(D3DFVF_XYZ) | (normals ? DWORD(D3DFVF_NORMAL) : 0u) | (colors ? DWORD(D3DFVF_DIFFUSE) : 0u) |
+               (uvs ? DWORD(D3DFVF_TEX1) : 0u);
+    FvfLayout layout = FvfLayout::Of(data.fvf);
+    for (const Piece& p : pieces) {
+        std::size_t base = data.vertices.size() / layout.stride;
+        std::size_t count = p.positions.size() / 3;
+        auto append = [&](std::uint32_t v, const float* normal) {
+            std::size_t at = data.vertices.size();
+            data.vertices.resize(at + layout.stride, 0);
+            BYTE* d = &data.vertices[at];
+            std::memcpy(d, &p.positions[std::size_t(v) * 3], 12);
+            if (layout.normal >= 0 && normal) std::memcpy(d + layout.normal, normal, 12);
+            if (layout.diffuse >= 0) {
+                D3DCOLOR c = p.colors.empty() ? 0xFFFFFFFFu : p.colors[v];
+                std::memcpy(d + layout.diffuse, &c, 4);
+            }
+            if (layout.tex >= 0 && !p.uvs.empty()) std::memcpy(d + layout.tex, &p.uvs[std::size_t(v) * 2], 8);
+        };
+        for (std::uint32_t v = 0; v < count; ++v) append(v, nullptr);
+        // With normals given per face corner, a vertex used with several
+        // normals is split: its first use keeps the vertex, later uses with
+        // another normal get a copy of their own.
+        std::vector<std::int64_t> normalOf(count, -1);
+        std::map<std::pair<std::uint32_t, std::uint32_t>, std::uint32_t> copies;
+        for (std::size_t f = 0; f < p.faces.size(); ++f) {
+            const auto& face = p.faces[f];
+            std::vector<std::uint32_t> ids(face.size());
+            for (std::size_t c = 0; c < face.size(); ++c) {
+                std::uint32_t v = face[c];
+                std::uint32_t id = std::uint32_t(base + v);
+                if (!p.normals.empty()) {
+                    std::uint32_t n = p.faceNormals[f][c];
+                    const float* normal = &p.normals[std::size_t(n) * 3];
+                    if (normalOf[v] < 0) {
+                        normalOf[v] = n;
+                        std::memcpy(&data.vertices[(base + v) * layout.stride + layout.normal], normal, 12);
+                    } else if (normalOf[v] != n) {
+                        auto it = copies.find({v, n});
+                        if (it == copies.end()) {
+                            it = copies.emplace(std::make_pair(v, n),
+                                                std::uint32_t(data.vertices.size() / layout.stride)).first;
+                            append(v, normal);
+                        }
+                        id = it->second;
+                    }
+                }
+                ids[c] = id;
+            }
+            // Polygons become fans, in the winding the file gives.
+            for (std::size_t c = 2; c < ids.size(); ++c) {
+                data.indices.insert(data.indices.end(), {ids[0], ids[c - 1], ids[c]});
+                data.attributes.push_back(p.faceMaterials[f]);
+            }
+        }
+    }
+    return data;
+}
+
+std::vector<BYTE> MaterialListBytes(const std::vector<Material>& materials) {
+    std::size_t size = materials.size() * sizeof(D3DXMATERIAL);
+    for (const Material& m : materials)
+        if (m.hasTexture) size += m.texture.size() + 1;
+    return std::vector<BYTE>(size, 0);
+}
+
+void FillMaterialList(const std::vector<Material>& materials, BYTE* bytes) {
+    auto* entries = reinterpret_cast<D3DXMATERIAL*>(bytes);
+    char* names = reinterpret_cast<char*>(bytes + materials.size() * sizeof(D3DXMATERIAL));
+    for (std::size_t i = 0; i < materials.size(); ++i) {
+        entries[i].MatD3D = materials[i].material;
+        entries[i].pTextureFilename = nullptr;
+        if (materials[i].hasTexture) {
+            std::memcpy(names, materials[i].texture.c_str(), materials[i].texture.size() + 1);
+            entries[i].pTextureFilename = names;
+            names += materials[i].texture.size() + 1;
+        }
+    }
+}
+
+}  // namespace
+
+HRESULT LoadMeshFromXMemory(const std::uint8_t* data, std::size_t size, DWORD options, IDirect3DDevice8* device,
+                            ID3DXBuffer** adjacency, ID3DXBuffer** materials, DWORD* materialCount,
+                            ID3DXMesh** mesh, std::string* error) {
+    std::string ignored;
+    if (!error) error = &ignored;
+    if (adjacency) *adjacency = nullptr;
+    if (materials) *materials = nullptr;
+    if (materialCount) *materialCount = 0;
+    if (mesh) *mesh = nullptr;
+    if (!mesh || !device) {
+        *error = "no device or result slot";
+        return D3DERR_INVALIDCALL;
+    }
+    XFile file;
+    if (!ParseXFile(data, size, &file, error)) return E_FAIL;
+    Joiner joiner(file);
+    if (!joiner.Run(error)) return E_FAIL;
+    MeshData meshData = BuildMeshData(joiner.pieces_);
+    if (meshData.attributes.empty()) {
+        *error = "the file's meshes have no faces";
+        return E_FAIL;
+    }
+    ID3DXMesh* made = nullptr;
+    HRESULT hr = CreateMeshObject(device, options, std::move(meshData), &made);
+    if (FAILED(hr)) {
+        *error = "the mesh could not be created";
+        return hr == D3DERR_INVALIDCALL ? E_FAIL : hr;
+    }
+    ID3DXBuffer* list = nullptr;
+    ID3DXBuffer* adjacent = nullptr;
+    if (materials) {
+        CreateBufferObject(MaterialListBytes(joiner.materials_), &list);
+        FillMaterialList(joiner.materials_, static_cast<BYTE*>(list->GetBufferPointer()));
+    }
+    if (adjacency) {
+        MeshData sorted;
+        ReadMeshData(made, &sorted);
+        std::vector<DWORD> adj = ComputeAdjacency(sorted.indices);
+        std::vector<BYTE> bytes(adj.size() * sizeof(DWORD));
+        std::memcpy(bytes.data(), adj.data(), bytes.size());
+        CreateBufferObject(bytes, &adjacent);
+    }
+    *mesh = made;
+    if (materials) *materials = list;
+    if (materialCount) *materialCount = DWORD(joiner.materials_.size());
+    if (adjacency) *adjacency = adjacent;
+    return S_OK;
+}
+
+HRESULT D3DXLoadMeshFromX(const char* fileName, DWORD options, IDirect3DDevice8* device, ID3DXBuffer** adjacency,
+                          ID3DXBuffer** materials, DWORD* materialCount, ID3DXMesh** mesh) {
+    if (adjacency) *adjacency = nullptr;
+    if (materials) *materials = nullptr;
+    if (materialCount) *materialCount = 0;
+    if (mesh) *mesh = nullptr;
+    if (!fileName || !mesh || !device) return D3DERR_INVALIDCALL;
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) return E_FAIL;
+    in.seekg(0, std::ios::end);
+    std::streamoff length = in.tellg();
+    if (length < 0 || std::uint64_t(length) > kMaxFileBytes) return E_FAIL;
+    in.seekg(0);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
+    if (length > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), length)) return E_FAIL;
+    return LoadMeshFromXMemory(bytes.data(), bytes.size(), options, device, adjacency, materials, materialCount,
+                               mesh);
+}
