@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,10 @@
 namespace {
 
 const std::string& ScratchFile() {
-    static const std::string path = "/tmp/tarvik-fuzz-wave-" + std::to_string(getpid()) + ".wav";
+    static const std::string path = [] {
+        std::atexit([] { std::remove(ScratchFile().c_str()); });
+        return "/tmp/tarvik-fuzz-wave-" + std::to_string(getpid()) + ".wav";
+    }();
     return path;
 }
 

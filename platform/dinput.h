@@ -9,22 +9,6 @@
 
 #include "platform/wintypes.h"
 
-struct GUID {
-    std::uint32_t Data1;
-    std::uint16_t Data2;
-    std::uint16_t Data3;
-    std::uint8_t Data4[8];
-};
-using REFGUID = const GUID&;
-using REFIID = const GUID&;
-
-inline bool operator==(const GUID& a, const GUID& b) {
-    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
-    for (int i = 0; i < 8; ++i)
-        if (a.Data4[i] != b.Data4[i]) return false;
-    return true;
-}
-
 extern const GUID GUID_SysKeyboard;
 extern const GUID IID_IDirectInput8A;
 

@@ -26,13 +26,6 @@ static_assert(sizeof(WAVEFORMATEX) == 18);
 
 constexpr WORD WAVE_FORMAT_PCM = 1;
 
-struct GUID {
-    DWORD Data1;
-    WORD Data2;
-    WORD Data3;
-    BYTE Data4[8];
-};
-inline constexpr GUID GUID_NULL{};
 inline bool IsNullGuid(const GUID& g) {
     if (g.Data1 || g.Data2 || g.Data3) return false;
     for (BYTE b : g.Data4)

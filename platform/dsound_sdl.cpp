@@ -253,7 +253,8 @@ public:
     HRESULT GetStatus(DWORD* status) override {
         if (!status) return DSERR_INVALIDPARAM;
         std::lock_guard<std::mutex> guard(output_->lock);
-        *status = (voice_->playing ? DSBSTATUS_PLAYING : 0) | (voice_->playing && voice_->looping ? DSBSTATUS_LOOPING : 0) |
+        *status = (voice_->playing ? DSBSTATUS_PLAYING : 0) |
+                  (voice_->playing && voice_->looping ? DSBSTATUS_LOOPING : 0) |
                   (voice_->lost ? DSBSTATUS_BUFFERLOST : 0);
         return DS_OK;
     }

@@ -732,12 +732,6 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR, LPCSTR, int) {
     return Backend().OpenWithShell(file) ? code(42) : code(SE_ERR_NOASSOC);
 }
 
-DWORD timeGetTime() { return Backend().Now(); }
-
-void Sleep(DWORD milliseconds) { Backend().Sleep(milliseconds); }
-
-DWORD ElapsedMillisecondsSinceStart() { return Backend().Elapsed(); }
-
 int DialogUnitsToPixelsX(int units, int baseWidth) {
     long v = static_cast<long>(units) * baseWidth;
     return static_cast<int>(v >= 0 ? (v + 2) / 4 : (v - 2) / 4);

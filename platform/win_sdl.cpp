@@ -7,21 +7,17 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/dinput.h"
 #include "platform/native_window.h"
 #include "platform/win_core.h"
 #include "platform/win_sdl.h"
 #include "platform/win_text.h"
 
 extern char** environ;
-
-std::uint64_t MonotonicMilliseconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::uint64_t>(ts.tv_sec) * 1000u + static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
-}
 
 namespace {
 

@@ -34,6 +34,24 @@ using HINSTANCE = InstanceObject*;
 using HMENU = MenuObject*;
 using HACCEL = AcceleratorObject*;
 
+// COM-style identifiers (interfaces, devices, algorithms), shared by every
+// platform interface that names one.
+struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+};
+using REFGUID = const GUID&;
+using REFIID = const GUID&;
+inline bool operator==(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i]) return false;
+    return true;
+}
+inline constexpr GUID GUID_NULL{};
+
 constexpr HRESULT MakeResult(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
 
 constexpr HRESULT S_OK = 0;

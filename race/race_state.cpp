@@ -30,7 +30,7 @@ void RaceState::FreeLapMarks() {
 
 bool RaceState::InitGame() {
     if (!game_.graphics.Create()) return false;
-    game_.meshes.LoadAll();
+    game_.meshes.LoadAll(game_.graphics.device);
     pauseFlag = 1;
     titleShowing = 1;
     endingShowing = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "race_fixture.h"
 #include "render/scene.h"
 

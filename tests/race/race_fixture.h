@@ -41,3 +41,75 @@ inline GameFiles TestFiles(const std::string& name, const CourseSpec& spec = {})
     std::filesystem::remove(files.highscores);
     return files;
 }
+
+#include <gtest/gtest.h>
+
+#include "platform/dsound_recording.h"
+#include "platform/win_recording.h"
+
+// A mesh that draws one tagged indexed draw per subset, so tests can tell the
+// models apart in the device's draws (the tag is the start index).
+class TaggedMesh : public RefCounted<ID3DXMesh> {
+public:
+    TaggedMesh(IDirect3DDevice8* device, UINT tag) : device_(device), tag_(tag) {}
+    DWORD GetFVF() override { return D3DFVF_XYZ | D3DFVF_NORMAL; }
+    DWORD GetOptions() override { return D3DXMESH_SYSTEMMEM; }
+    DWORD GetNumFaces() override { return 2; }
+    DWORD GetNumVertices() override { return 4; }
+    HRESULT GetDevice(IDirect3DDevice8** device) override {
+        *device = device_;
+        return S_OK;
+    }
+    HRESULT CloneMeshFVF(DWORD, DWORD, IDirect3DDevice8*, ID3DXMesh**) override { return E_NOTIMPL; }
+    HRESULT DrawSubset(DWORD attribId) override {
+        return device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, tag_ + attribId, 2);
+    }
+    HRESULT LockVertexBuffer(DWORD, BYTE**) override { return E_NOTIMPL; }
+    HRESULT UnlockVertexBuffer() override { return E_NOTIMPL; }
+    HRESULT LockIndexBuffer(DWORD, BYTE**) override { return E_NOTIMPL; }
+    HRESULT UnlockIndexBuffer() override { return E_NOTIMPL; }
+    HRESULT LockAttributeBuffer(DWORD, DWORD**) override { return E_NOTIMPL; }
+    HRESULT UnlockAttributeBuffer() override { return E_NOTIMPL; }
+
+private:
+    IDirect3DDevice8* device_;
+    UINT tag_;
+};
+
+constexpr UINT kSkyTag = 100;
+constexpr UINT kCarTag = 200;
+constexpr UINT kFieldTag = 1000;  // plus the field kind
+
+// The recording platform, sound and device around a game on a test course.
+class RaceTest : public ::testing::Test {
+protected:
+    explicit RaceTest(const CourseSpec& spec = {}) : game(TestFiles(::testing::UnitTest::GetInstance()->current_test_info()->name(), spec)) {}
+
+    void SetUp() override {
+        UseRecordingSound(sound);
+        game.graphics.device = new RecordingDevice();
+        game.graphics.presentParams.BackBufferWidth = 1024;
+        game.graphics.presentParams.BackBufferHeight = 749;
+    }
+    void TearDown() override { UseRecordingSound(nullptr); }
+
+    RecordingDevice& device() { return *static_cast<RecordingDevice*>(game.graphics.device); }
+    void SetTime(std::uint32_t ms) { platform.SetTime(ms); }
+
+    // Gives every model one material and a tagged mesh.
+    void InstallFakeMeshes() {
+        auto install = [&](MeshModel& model, UINT tag) {
+            model.mesh = new TaggedMesh(game.graphics.device, tag);
+            model.materialCount = 1;
+            model.materials = new D3DMATERIAL8[1]{};
+            model.textures = new IDirect3DTexture8*[1]{};
+        };
+        install(game.meshes.sky, kSkyTag);
+        install(game.meshes.car, kCarTag);
+        for (UINT i = 0; i < 6; ++i) install(game.meshes.fields[i], kFieldTag + i);
+    }
+
+    RecordingPlatform platform;
+    std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
+    Game game;
+};

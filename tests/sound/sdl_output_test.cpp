@@ -174,7 +174,7 @@ TEST(SdlSound, StopKeepsThePositionAndPlayGoesOn) {
     EXPECT_EQ(PlayCursor(buffer), stopped);
 
     ASSERT_EQ(buffer->Play(0, 0, 0), DS_OK);
-    std::this_thread::sleep_for(80ms);
+    std::this_thread::sleep_for(150ms);
     EXPECT_GT(PlayCursor(buffer), stopped);
     ASSERT_EQ(buffer->Stop(), DS_OK);
     ASSERT_EQ(buffer->SetCurrentPosition(0), DS_OK);

@@ -142,10 +142,13 @@ TEST_F(XFileTest, NormalsPerCornerSplitVerticesAndShortMaterialIndexListsRepeatT
         "}\n";
     Loaded r = LoadX(device, WriteTemp("split.x", ToBytes(text)));
     ASSERT_EQ(r.hr, S_OK);
-    // Vertices 1 and 2 are used with both normals: each gets a copy for the second.
-    ASSERT_EQ(VertexCount(r.data), 6u);
+    // A vertex keeps the normal of its first use; uses with the other normal
+    // get copies: 2 and 1 in the second face, 3 in the third.
+    ASSERT_EQ(VertexCount(r.data), 7u);
     EXPECT_EQ(r.data.attributes, (std::vector<DWORD>{0, 1, 1}));
-    EXPECT_EQ(r.data.indices, (std::vector<DWORD>{0, 1, 2, 4, 5, 3, 0, 1, 3}));
+    EXPECT_EQ(r.data.indices, (std::vector<DWORD>{0, 1, 2, 4, 5, 3, 0, 1, 6}));
+    ExpectPosition(VertexAt(r.data, 6), 1, 1, 0);
+    EXPECT_FLOAT_EQ(VertexAt(r.data, 6).normal[2], -1.0f);
     EXPECT_FLOAT_EQ(VertexAt(r.data, 1).normal[2], -1.0f);
     EXPECT_FLOAT_EQ(VertexAt(r.data, 4).normal[1], 1.0f);
     ExpectPosition(VertexAt(r.data, 4), 1, 0, 0);

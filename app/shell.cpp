@@ -1,0 +1,197 @@
+#include "app/shell.h"
+
+#include <filesystem>
+
+#include "app/game.h"
+#include "gfx/lighting_dialog.h"
+#include "resources/resource.h"
+#include "scores/highscore_dialog_procs.h"
+
+namespace {
+
+Game* currentGame = nullptr;
+HACCEL accelerators = nullptr;
+
+constexpr UINT kStartUpMessageStyle = MB_OK | MB_ICONHAND | MB_SETFOREGROUND;
+
+void CheckItem(HMENU menu, UINT item, bool on) { CheckMenuItem(menu, item, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)); }
+
+}  // namespace
+
+void SetCurrentGame(Game* game) { currentGame = game; }
+Game& CurrentGame() { return *currentGame; }
+
+bool StartUp(HINSTANCE instance, int showCommand) {
+    Game& game = CurrentGame();
+    Shell& shell = game.shell;
+    shell.appInstance = instance;
+    shell.appTitle = "Tarvik 3D";
+
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TARVIK));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<std::intptr_t>(COLOR_WINDOW + 1));
+    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+    windowClass.lpszClassName = shell.appTitle;
+    if (!RegisterClassExA(&windowClass)) return false;
+
+    accelerators = LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+
+    HWND window = CreateWindowExA(0, shell.appTitle, shell.appTitle, WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr,
+                                  nullptr, instance, nullptr);
+    if (!window) return false;
+    shell.mainWindow = window;
+    shell.mainMenu = GetMenu(window);
+
+    if (!game.race.InitGame()) {
+        MessageBoxA(window, "Direct3d konnte nicht initialisiert werden", shell.appTitle, kStartUpMessageStyle);
+        return false;
+    }
+    if (!game.keyboard.Create(shell.appInstance, window)) {
+        MessageBoxA(window, "DInput Fehler : InitAll", shell.appTitle, kStartUpMessageStyle);
+        return false;
+    }
+    if (game.sounds.Init(window) < 0) {
+        MessageBoxA(window, "Fehler beim Initialisieren der Sounds", shell.appTitle, kStartUpMessageStyle);
+        return false;
+    }
+    CheckItem(shell.mainMenu, IDM_SOUND, game.sounds.soundOn != 0);
+    SetTimer(window, 0, 40, nullptr);
+    ShowWindow(window, showCommand);
+
+    RaceState& race = game.race;
+    race.lapCount = -1;
+    race.FreeLapMarks();
+    race.lapRecorded = 0;
+    race.clockStart = timeGetTime();
+    game.sounds.Play(1, 0);
+    race.ResetTitleCamera();
+    return true;
+}
+
+int RunMessageLoop() {
+    Game& game = CurrentGame();
+    MSG msg;
+    for (;;) {
+        // Polls like the original; the platform's PeekMessage waits for the next
+        // event or timer instead of letting this spin a core.
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) continue;
+        if (!GetMessageA(&msg, nullptr, 0, 0)) break;
+        if (!TranslateAcceleratorA(game.shell.mainWindow, accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return 0;
+}
+
+int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    if (!StartUp(instance, showCommand)) return 0;
+    return RunMessageLoop();
+}
+
+void RunExitSequence(Game& game) {
+    game.car.position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
+    game.car.UpdatePose();
+    BuildCreditsPage(game, 0);
+    game.race.endingShowing = 1;
+    if (HighscoreDialogs* dialogs = game.highscores.Dialogs()) dialogs->ShowList(game.highscores);
+    std::uint32_t fastest = 0;
+    if (game.race.FastestLap(&fastest)) game.highscores.Insert(fastest);
+    PostMessageA(game.shell.mainWindow, WM_CLOSE, 0, 0);
+}
+
+LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Game& game = CurrentGame();
+    Shell& shell = game.shell;
+    switch (message) {
+        case WM_TIMER:
+            game.keyboard.Poll(shell.mainWindow, game.controls);
+            game.race.ApplyControls();
+            game.race.Frame();
+            break;
+        case WM_PAINT:
+            game.race.Frame();
+            ValidateRect(window, nullptr);
+            break;
+        case WM_SIZE:
+            if (wParam != SIZE_MINIMIZED) game.graphics.Resize(LOWORD(lParam), HIWORD(lParam));
+            break;
+        case WM_DESTROY:
+            if (game.race.debugDisplay == 1) game.drawStats.ShowReport(game);
+            PostQuitMessage(0);
+            return 0;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDM_QUIT:
+                    RunExitSequence(game);
+                    return 0;
+                case IDM_LIGHTING:
+                    DialogBoxA(shell.appInstance, MAKEINTRESOURCEA(IDD_LIGHTING), shell.mainWindow, LightingDialog);
+                    break;
+                case IDM_SOUND: {
+                    GameSounds& sounds = game.sounds;
+                    sounds.soundOn = sounds.soundOn ? 0 : 1;
+                    CheckItem(shell.mainMenu, IDM_SOUND, sounds.soundOn != 0);
+                    if (sounds.soundOn)
+                        sounds.Play(0, 1);
+                    else if (sounds.sounds[0])
+                        sounds.sounds[0]->Stop();
+                    return 0;
+                }
+                case IDM_PAUSE:
+                    game.race.pauseFlag = game.race.pauseFlag ? 0 : 1;
+                    CheckItem(shell.mainMenu, IDM_PAUSE, game.race.pauseFlag == 1);
+                    return 0;
+                case IDM_HELP:
+                    DialogBoxA(shell.appInstance, MAKEINTRESOURCEA(IDD_HELP), shell.mainWindow, HelpDialogProc);
+                    return 0;
+                case IDM_HIGHSCORE:
+                    if (HighscoreDialogs* dialogs = game.highscores.Dialogs()) dialogs->ShowList(game.highscores);
+                    return 0;
+                case IDM_INFO:
+                    DialogBoxA(shell.appInstance, MAKEINTRESOURCEA(IDD_INFO), shell.mainWindow, InfoDialogProc);
+                    return 0;
+                case IDM_HORN:
+                    game.sounds.Play(2, 0);
+                    return 0;
+                default: break;
+            }
+            break;
+        default: break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+INT_PTR HelpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message == WM_COMMAND && (wParam == IDOK || wParam == IDCANCEL)) {
+        EndDialog(dialog, INT_PTR(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}
+
+std::string InfoPageAddress() {
+    std::error_code error;
+    auto page = std::filesystem::absolute("info/tarvik3d.html", error);
+    return "file://" + page.string();
+}
+
+INT_PTR InfoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message == WM_COMMAND && wParam == IDC_MORE_INFO) {
+        ShellExecuteA(nullptr, "open", InfoPageAddress().c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return TRUE;
+    }
+    if (message == WM_COMMAND && (wParam == IDOK || wParam == IDCANCEL)) {
+        EndDialog(dialog, INT_PTR(wParam));
+        return TRUE;
+    }
+    return FALSE;
+}

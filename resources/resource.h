@@ -1,0 +1,51 @@
+// Resource ids of the game: menu, commands, accelerators, dialogs, controls and icon.
+#pragma once
+
+// Icon, menu and accelerator table.
+constexpr int IDI_TARVIK = 107;
+constexpr int IDR_MAINMENU = 109;
+constexpr int IDR_ACCELERATORS = 103;
+
+// Commands of the menu and the accelerators.
+constexpr int IDM_QUIT = 105;
+constexpr int IDM_LIGHTING = 32782;
+constexpr int IDM_SOUND = 32783;
+constexpr int IDM_PAUSE = 32784;
+constexpr int IDM_HELP = 32786;
+constexpr int IDM_HIGHSCORE = 32787;
+constexpr int IDM_INFO = 32788;
+constexpr int IDM_CONFIGURATION = 32789;
+constexpr int IDM_NEWGAME = 32790;
+constexpr int IDM_HORN = 32792;
+
+// Dialogs.
+constexpr int IDD_LIGHTING = 106;
+constexpr int IDD_HELP = 144;
+constexpr int IDD_INFO = 145;
+constexpr int IDD_HIGHSCORE_LIST = 151;
+constexpr int IDD_NAME_ENTRY = 152;
+
+// Controls of the info dialog.
+constexpr int IDC_MORE_INFO = 1035;
+
+// Controls of the lighting dialog.
+constexpr int IDC_LIGHT_SOURCES = 1019;
+constexpr int IDC_OBJECT_PROPERTIES = 1020;
+constexpr int IDC_DIRECTIONAL_LEVEL = 1023;
+constexpr int IDC_HEADLIGHT_LEVEL = 1025;
+constexpr int IDC_DIRECTIONAL_LABEL = 1026;
+constexpr int IDC_HEADLIGHT_LABEL = 1027;
+constexpr int IDC_GROUP_FIELDS = 1029;
+constexpr int IDC_GROUP_CAR = 1030;
+constexpr int IDC_AMBIENT_REFLECTION = 1031;
+constexpr int IDC_DIFFUSE_REFLECTION = 1032;
+constexpr int IDC_EMISSION = 1033;
+
+// Controls of the highscore list: name fields of places 1 to 5 (place 5 has the
+// lowest id) and time fields of places 1 to 5.
+constexpr int IDC_NAME_PLACE[5] = {1043, 1044, 1045, 1046, 1042};
+constexpr int IDC_TIME_PLACE[5] = {1047, 1048, 1049, 1050, 1051};
+
+// Controls of the name entry.
+constexpr int IDC_CONGRATULATION = 1052;
+constexpr int IDC_NAME = 1043;

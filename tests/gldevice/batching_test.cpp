@@ -1,0 +1,169 @@
+// Consecutive draws that differ only in the world matrix are collected into
+// instanced draws; the pictures must be the same as drawing one by one, also
+// on drivers that lack some features.
+#include "tests/gldevice/gl_fixture.h"
+
+namespace {
+
+class BatchingTest : public GlDeviceTest {
+protected:
+    // A course in miniature: 12 x 12 tiles in runs of the same mesh, material
+    // and texture, with a few changes in between, lit by a directional and a
+    // spot light, then a screen-space rectangle on top.
+    std::vector<BYTE> DrawCourse() {
+        const float s = 0.15f;
+        std::vector<TexVertex> tile = {{-s, 0, s, 0, 1, 0, 0, 0},
+                                       {s, 0, s, 0, 1, 0, 1, 0},
+                                       {-s, 0, -s, 0, 1, 0, 0, 1},
+                                       {s, 0, -s, 0, 1, 0, 1, 1}};
+        if (!tile_.get()) {
+            tile_ = std::make_unique<Ref<IDirect3DVertexBuffer8>>(MakeVertexBuffer(tile));
+            tileIndices_ = std::make_unique<Ref<IDirect3DIndexBuffer8>>(MakeIndexBuffer(QuadIndices()));
+            const DWORD checker[4] = {0xFFFFFFFF, 0xFF808080, 0xFF808080, 0xFFFFFFFF};
+            const DWORD plain = 0xFFC08040;
+            textures_[0] = std::make_unique<Ref<IDirect3DTexture8>>(MakeTexture(2, 2, D3DFMT_X8R8G8B8, checker));
+            textures_[1] = std::make_unique<Ref<IDirect3DTexture8>>(MakeTexture(1, 1, D3DFMT_X8R8G8B8, &plain));
+        }
+        D3DXVECTOR3 eye(0.3f, 2.5f, -2.2f), at(0, 0, 0.2f), up(0, 1, 0);
+        D3DXMATRIX view, proj;
+        D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+        D3DXMatrixPerspectiveFovLH(&proj, 0.7853982f, 1.0f, 1.0f, 500.0f);
+        dev_->SetTransform(D3DTS_VIEW, &view);
+        dev_->SetTransform(D3DTS_PROJECTION, &proj);
+        D3DLIGHT8 sun{}, spot{};
+        sun.Type = D3DLIGHT_DIRECTIONAL;
+        sun.Diffuse = {0.7f, 0.7f, 0.7f, 0};
+        sun.Direction = {1.0f, -0.5f, 1.0f};
+        spot.Type = D3DLIGHT_SPOT;
+        spot.Diffuse = {0.8f, 0.8f, 0.3f, 0};
+        spot.Position = {0, 0.8f, 0};
+        spot.Direction = {0.3f, -1.0f, 0.2f};
+        spot.Range = 30;
+        spot.Falloff = 1;
+        spot.Attenuation0 = 1;
+        spot.Theta = spot.Phi = 0.5235988f;
+        dev_->SetLight(0, &sun);
+        dev_->LightEnable(0, TRUE);
+        dev_->SetLight(1, &spot);
+        dev_->LightEnable(1, TRUE);
+        dev_->SetRenderState(D3DRS_AMBIENT, 0xFF969696);
+        const D3DMATERIAL8 materials[2] = {Material({0.8f, 0.8f, 0.8f, 1}, {0.3f, 0.3f, 0.3f, 1}),
+                                           Material({0.2f, 0.9f, 0.3f, 1}, {0.1f, 0.4f, 0.1f, 1})};
+        BeginFrame();
+        for (int i = 0; i < 12; ++i)
+            for (int j = 0; j < 12; ++j) {
+                int kind = (i * 7 + j * 3) % 5 < 3 ? 0 : 1;  // runs of equal tiles with changes between
+                D3DXMATRIX world;
+                D3DXMatrixTranslation(&world, (j - 5.5f) * 2 * s, 0, (i - 5.5f) * 2 * s);
+                dev_->SetTransform(D3DTS_WORLD, &world);
+                dev_->SetMaterial(&materials[kind]);
+                dev_->SetTexture(0, (*textures_[size_t(kind)]).get());
+                DrawIndexed((*tile_).get(), sizeof(TexVertex), kTexFvf, (*tileIndices_).get(), 4, 2);
+            }
+        DrawScreenRect(2, 2, 10, 6, 0xFFFF00FF);
+        return EndFrame();
+    }
+
+    std::unique_ptr<Ref<IDirect3DVertexBuffer8>> tile_;
+    std::unique_ptr<Ref<IDirect3DIndexBuffer8>> tileIndices_;
+    std::unique_ptr<Ref<IDirect3DTexture8>> textures_[2];
+
+    void TearDown() override {
+        tile_.reset();
+        tileIndices_.reset();
+        for (auto& t : textures_) t.reset();
+    }
+};
+
+TEST_F(BatchingTest, BatchedDrawsGiveTheSamePixelsAsSingleDraws) {
+    GlDeviceStats before{}, batched{}, single{};
+    ASSERT_EQ(GlGetStats(dev_, &before), S_OK);
+    std::vector<BYTE> withBatching = DrawCourse();
+    ASSERT_EQ(GlGetStats(dev_, &batched), S_OK);
+    ASSERT_EQ(GlSetBatching(dev_, false), S_OK);
+    std::vector<BYTE> without = DrawCourse();
+    ASSERT_EQ(GlGetStats(dev_, &single), S_OK);
+
+    ASSERT_EQ(withBatching.size(), without.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < without.size(); ++i) differing += withBatching[i] != without[i];
+    EXPECT_EQ(differing, 0u);
+
+    const unsigned long long tiles = 144;
+    EXPECT_EQ(batched.apiDraws - before.apiDraws, tiles + 1);
+    EXPECT_EQ(single.apiDraws - batched.apiDraws, tiles + 1);
+    EXPECT_EQ(single.glDraws - batched.glDraws, tiles + 1) << "one GL draw per call without batching";
+    EXPECT_LT(batched.glDraws - before.glDraws, tiles / 2) << "runs of equal tiles became instanced draws";
+    EXPECT_GT(batched.instancedDraws - before.instancedDraws, 0u);
+    // The picture is not empty: lit tiles of both kinds and the rectangle.
+    EXPECT_PIXEL_NEAR(At(without, 5, 3), 255, 0, 255, 0);
+}
+
+// The whole course drawn with one mesh and the same state: one instanced draw.
+TEST_F(BatchingTest, IdenticalStateCollectsIntoOneDraw) {
+    Ref<IDirect3DVertexBuffer8> vb(MakeVertexBuffer(Quad(-0.05f, -0.05f, 0.05f, 0.05f, 5)));
+    Ref<IDirect3DIndexBuffer8> ib(MakeIndexBuffer(QuadIndices()));
+    UseFlatCamera();
+    const D3DMATERIAL8 m = Material({1, 1, 1, 1}, {1, 1, 1, 1});
+    dev_->SetRenderState(D3DRS_AMBIENT, 0x00FFFFFF);
+    GlDeviceStats before{}, after{};
+    ASSERT_EQ(GlGetStats(dev_, &before), S_OK);
+    BeginFrame();
+    for (int k = 0; k < 100; ++k) {
+        D3DXMATRIX world;
+        D3DXMatrixTranslation(&world, -0.9f + 0.2f * float(k % 10), 0.9f - 0.2f * float(k / 10), 0);
+        dev_->SetTransform(D3DTS_WORLD, &world);
+        dev_->SetMaterial(&m);          // the same values again: no change
+        dev_->SetTexture(0, nullptr);  // likewise
+        DrawIndexed(vb.get(), sizeof(LitVertex), kLitFvf, ib.get(), 4, 2);
+    }
+    std::vector<BYTE> pixels = EndFrame();
+    ASSERT_EQ(GlGetStats(dev_, &after), S_OK);
+    EXPECT_EQ(after.glDraws - before.glDraws, 1u);
+    EXPECT_EQ(after.instances - before.instances, 100u);
+    for (int k = 0; k < 100; ++k)
+        EXPECT_EQ(At(pixels, 3 + 6 * (k % 10) + (k % 10) / 2, 3 + 6 * (k / 10) + (k / 10) / 2).r, 255) << k;
+}
+
+struct Degraded {
+    const char* name;
+    GlDriverLimits limits;
+    DWORD behavior;
+};
+
+// Weaker drivers: without instancing, without the [0, 1] depth range, and the
+// legacy context of software vertex processing draw the same picture.
+TEST_F(BatchingTest, WeakerDriversDrawTheSamePicture) {
+    std::vector<BYTE> reference = DrawCourse();
+    TearDown();
+    const Degraded cases[] = {
+        {"no instancing", {true, false, true}, D3DCREATE_HARDWARE_VERTEXPROCESSING},
+        {"no clip control", {true, true, false}, D3DCREATE_HARDWARE_VERTEXPROCESSING},
+        {"legacy context", {false, true, true}, D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+        {"legacy context, nothing optional", {false, false, false}, D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+    };
+    for (const Degraded& c : cases) {
+        SCOPED_TRACE(c.name);
+        GlTestOptions options;
+        options.limits = c.limits;
+        options.behavior = c.behavior;
+        screenBuffer_.out();
+        Open(kWidth, kHeight, options);
+        if (!dev_) return;
+        GlDeviceFeatures f{};
+        ASSERT_EQ(GlGetFeatures(dev_, &f), S_OK);
+        EXPECT_EQ(f.core33, c.limits.core33);
+        EXPECT_EQ(f.instancing, c.limits.instancing);
+        EXPECT_EQ(f.clipControl, c.limits.clipControl);
+        std::vector<BYTE> pixels = DrawCourse();
+        TearDown();
+        ASSERT_EQ(pixels.size(), reference.size());
+        size_t differing = 0;
+        for (size_t i = 0; i < pixels.size(); i += 4)
+            for (int k = 0; k < 3; ++k) differing += std::abs(int(pixels[i + k]) - int(reference[i + k])) > 1;
+        // The depth mapping may round one edge pixel differently, no more.
+        EXPECT_LE(differing, 8u);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "race_fixture.h"
+
+namespace {
+
+// Writes a short 8-bit mono wave file.
+void WriteWave(const std::filesystem::path& path) {
+    std::vector<unsigned char> samples(2205, 128);
+    auto put32 = [](std::ofstream& out, std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [](std::ofstream& out, std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    std::ofstream out(path, std::ios::binary);
+    out.write("RIFF", 4);
+    put32(out, 36 + std::uint32_t(samples.size()));
+    out.write("WAVEfmt ", 8);
+    put32(out, 16);
+    put16(out, 1);
+    put16(out, 1);
+    put32(out, 22050);
+    put32(out, 22050);
+    put16(out, 1);
+    put16(out, 8);
+    out.write("data", 4);
+    put32(out, std::uint32_t(samples.size()));
+    out.write(reinterpret_cast<const char*>(samples.data()), std::streamsize(samples.size()));
+}
+
+// Runs the test in a folder holding the four sounds, as the game's data folder does.
+class InSoundFolder {
+public:
+    InSoundFolder() : previous_(std::filesystem::current_path()) {
+        auto dir = std::filesystem::temp_directory_path() / "tarvik_race_sounds";
+        std::filesystem::create_directories(dir / "media");
+        for (const char* name : {"race_hintergrund.wav", "race_boxenluder.wav", "race_hupe.wav", "race_crash.wav"})
+            WriteWave(dir / "media" / name);
+        std::filesystem::current_path(dir);
+    }
+    ~InSoundFolder() { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_;
+};
+
+CourseSpec WaterThenStone() {
+    // Ahead of the car (towards falling x): water in column 33, stone in column 32.
+    CourseSpec spec;
+    for (int r = 0; r < 70; ++r) {
+        spec.cells.push_back({33, r, Water});
+        spec.cells.push_back({32, r, Stone});
+    }
+    return spec;
+}
+
+}  // namespace
+
+class SoundEventsTest : public RaceTest {
+protected:
+    SoundEventsTest() : RaceTest(WaterThenStone()) {}
+    void SetUp() override {
+        RaceTest::SetUp();
+        ASSERT_GE(game.sounds.Init(nullptr), 0);
+    }
+    InSoundFolder folder;
+};
+
+TEST_F(SoundEventsTest, CrashSoundsOnceWhenTheLookAheadEntersWaterAndAgainOnStone) {
+    Car& car = game.car;
+    std::vector<FieldType> kinds;
+    std::vector<size_t> crashes;
+    for (int i = 0; i < 120; ++i) {
+        size_t mark = sound->Mark();
+        car.Accelerate();
+        car.Step();
+        kinds.push_back(car.fieldType);
+        crashes.push_back(sound->Count("Play", "race_crash.wav", mark));
+        sound->Advance(40);
+    }
+    size_t total = 0;
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        bool entered = (kinds[i] == Water || kinds[i] == Stone) && (i == 0 || kinds[i - 1] != kinds[i]);
+        EXPECT_EQ(crashes[i], entered ? 1u : 0u) << "step " << i;
+        total += crashes[i];
+    }
+    // Water first, then the car crawls through to the stone wall.
+    EXPECT_NE(std::find(kinds.begin(), kinds.end(), Water), kinds.end());
+    EXPECT_NE(std::find(kinds.begin(), kinds.end(), Stone), kinds.end());
+    EXPECT_GE(total, 2u);
+}
+
+TEST_F(SoundEventsTest, WithTheSwitchOffACrashStopsInsteadOfPlaying) {
+    game.sounds.soundOn = 0;
+    Car& car = game.car;
+    for (int i = 0; i < 120 && car.fieldType != Water; ++i) {
+        car.Accelerate();
+        car.Step();
+    }
+    ASSERT_EQ(car.fieldType, Water);
+    EXPECT_EQ(sound->Count("Play", "race_crash.wav"), 0u);
+    EXPECT_GE(sound->Count("Stop", "race_crash.wav"), 1u);
+}
+
+TEST_F(SoundEventsTest, SpaceEndsTheTitleWithTheSoundActions) {
+    RaceState& race = game.race;
+    race.titleShowing = 1;
+    game.sounds.Play(1, 0);
+    game.controls.startKey = 1;
+    size_t mark = sound->Mark();
+    race.ApplyControls();
+    EXPECT_EQ(race.titleShowing, 0);
+    std::vector<std::string> lines = sound->Lines(mark);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("Stop media/race_boxenluder.wav"), std::string::npos) << lines[0];
+    EXPECT_TRUE(sound->IsLooping("race_hintergrund.wav"));
+    EXPECT_FALSE(sound->IsPlaying("race_boxenluder.wav"));
+
+    // Outside the title, Space does nothing.
+    mark = sound->Mark();
+    race.ApplyControls();
+    EXPECT_EQ(sound->Count("", "", mark), 0u);
+}
+
+TEST_F(SoundEventsTest, SwitchedOffDuringTheTitleSpaceGivesASilentBackgroundWithTheSwitchOn) {
+    RaceState& race = game.race;
+    race.titleShowing = 1;
+    game.sounds.soundOn = 0;
+    game.controls.startKey = 1;
+    race.ApplyControls();
+    EXPECT_EQ(game.sounds.soundOn, 1);
+    EXPECT_FALSE(sound->IsPlaying("race_hintergrund.wav"));
+}
+
+TEST_F(SoundEventsTest, ControlsActInTheirOrder) {
+    ControlState& keys = game.controls;
+    keys = ControlState{};
+    keys.leftKey = keys.rightKey = 1;
+    keys.accelerateKey = keys.brakeKey = 1;
+    game.race.ApplyControls();
+    EXPECT_FLOAT_EQ(game.car.steerInput, 0.01f);  // left wins
+    EXPECT_FLOAT_EQ(game.car.throttle, -5.0f);    // the brake wins (from rest: backwards)
+
+    // F12 toggles on every tick it is held.
+    keys = ControlState{};
+    keys.debugKey = 1;
+    for (int ticks = 1; ticks <= 4; ++ticks) {
+        game.race.ApplyControls();
+        EXPECT_EQ(game.race.debugDisplay, ticks % 2) << ticks;
+    }
+}
