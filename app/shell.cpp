@@ -36,7 +36,7 @@ bool StartUp(HINSTANCE instance, int showCommand) {
     windowClass.hIconSm = windowClass.hIcon;
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<std::intptr_t>(COLOR_WINDOW + 1));
-    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MENU);
     windowClass.lpszClassName = shell.appTitle;
     if (!RegisterClassExA(&windowClass)) return false;
 

@@ -133,7 +133,7 @@ void SetLevel(D3DLIGHT8& light, unsigned level) {
     float v = float(level) * 0.01f;
     light.Diffuse.r = light.Diffuse.g = light.Diffuse.b = v;
 }
-int ReadLevel(const D3DLIGHT8& light) { return int(light.Diffuse.r * 100.0f); }
+int ReadLevel(const D3DLIGHT8& light) { return int(double(light.Diffuse.r) * 100.0); }
 }  // namespace
 
 void GraphicsDevice::SetDirectionalLevel(unsigned level) {

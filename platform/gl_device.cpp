@@ -236,8 +236,8 @@ bool GlDevice::MakeCurrent() {
         return false;
     }
     if (SDL_GL_GetCurrentContext() == setup_.context && SDL_GL_GetCurrentWindow() == setup_.window) return true;
-    // A window the message layer has let go of may already be destroyed.
-    if (NativeWindowOf(setup_.hwnd) != setup_.window) {
+    // The window may have been destroyed, or let go of by the message layer.
+    if (SDL_GetWindowFromID(setup_.windowId) != setup_.window || NativeWindowOf(setup_.hwnd) != setup_.window) {
         usable_ = false;
         return false;
     }

@@ -106,6 +106,7 @@ public:
                 continue;
             }
             setup.window = window;
+            setup.windowId = SDL_GetWindowID(window);
             setup.context = context;
             setup.hwnd = hwnd;
             setup.type = type;

@@ -154,6 +154,7 @@ private:
 // Settings of the device that come from the driver it was made on.
 struct GlContextSetup {
     SDL_Window* window = nullptr;
+    unsigned windowId = 0;    // to tell whether the window still exists without touching it
     void* context = nullptr;  // SDL_GLContext
     HWND hwnd = nullptr;
     D3DDEVTYPE type = D3DDEVTYPE_HAL;

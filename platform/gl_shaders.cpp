@@ -73,9 +73,13 @@ void main() {
     if (uPreTransformed != 0) {
         // Screen pixels, y down, pixel centres on whole numbers (OpenGL's lie
         // on halves); z is the depth as it stands, rhw only weights the
-        // interpolation.
+        // interpolation. The 1/64 pixel nudge up and left settles a pixel
+        // centre lying exactly on an edge as Direct3D does (top and left
+        // edges in, bottom and right out), whatever rule the driver has.
+        const float nudge = 1.0 / 64.0;
         float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;
-        vec3 ndc = vec3((aPosition.x + 0.5) * uScreen.x - 1.0, 1.0 - (aPosition.y + 0.5) * uScreen.y, aPosition.z);
+        vec3 ndc = vec3((aPosition.x + 0.5 - nudge) * uScreen.x - 1.0, 1.0 - (aPosition.y + 0.5 - nudge) * uScreen.y,
+                        aPosition.z);
 #ifdef DEPTH_MINUS_ONE_TO_ONE
         ndc.z = 2.0 * ndc.z - 1.0;
 #endif

@@ -20,6 +20,13 @@ GlTestDevice::~GlTestDevice() {
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+void GlTestDevice::DestroyWindow() {
+    if (hwnd) UnregisterNativeWindow(hwnd);
+    if (window) SDL_DestroyWindow(window);
+    hwnd = nullptr;
+    window = nullptr;
+}
+
 std::vector<BYTE> GlTestDevice::ReadPixels(UINT* width, UINT* height) {
     std::vector<BYTE> rgba;
     UINT w = 0, h = 0;

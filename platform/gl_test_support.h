@@ -34,6 +34,9 @@ public:
     // The back buffer, top row first. Call before Present.
     std::vector<BYTE> ReadPixels(UINT* width = nullptr, UINT* height = nullptr);
     GlPixel PixelAt(int x, int y);  // reads the whole back buffer: use ReadPixels for many
+    // Unregisters and destroys the window while the device lives on, as at
+    // the end of the program.
+    void DestroyWindow();
 
     SDL_Window* window = nullptr;
     HWND hwnd = nullptr;

@@ -255,8 +255,3 @@ void CloseBox(DialogRuntime& dialog);
 // The command id Enter gives: the default push button's, else IDOK.
 int DefaultCommandId(const DialogRuntime& dialog);
 ControlRuntime* FindControl(DialogRuntime& dialog, int id);
-
-// Dialog units to pixels for base units (average character width, character
-// height) as MapDialogRect computes them.
-int DialogUnitsToPixelsX(int units, int baseWidth);
-int DialogUnitsToPixelsY(int units, int baseHeight);

@@ -66,5 +66,10 @@ const AcceleratorTable* FindAcceleratorResource(int id);
 const DialogTemplate* FindDialogResource(int id);
 const IconImage* FindIconResource(int id);
 
+// Dialog units to pixels for the dialog font's base units (average character
+// width, character height), rounded as MapDialogRect rounds.
+int DialogUnitsToPixelsX(int units, int baseWidth);
+int DialogUnitsToPixelsY(int units, int baseHeight);
+
 // The resource id carried by a MAKEINTRESOURCE name, or -1 for a string name.
 int ResourceIdOf(LPCSTR name);

@@ -99,7 +99,7 @@ void SetGroup(SceneMeshes& meshes, int group, Colour colour, unsigned value) {
 int GetGroup(const SceneMeshes& meshes, int group, Colour colour) {
     const MeshModel* model = group == Fields ? &meshes.fields[1] : group == CarGroup ? &meshes.car : nullptr;
     if (!model || model->materialCount == 0) return 0;
-    return int(Pick(model->materials[0], colour).r * 255.0f);
+    return int(double(Pick(model->materials[0], colour).r) * 255.0);
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 // Icon, menu and accelerator table.
 constexpr int IDI_TARVIK = 107;
-constexpr int IDR_MAINMENU = 109;
+constexpr int IDR_MENU = 109;
 constexpr int IDR_ACCELERATORS = 103;
 
 // Commands of the menu and the accelerators.
@@ -15,7 +15,7 @@ constexpr int IDM_HELP = 32786;
 constexpr int IDM_HIGHSCORE = 32787;
 constexpr int IDM_INFO = 32788;
 constexpr int IDM_CONFIGURATION = 32789;
-constexpr int IDM_NEWGAME = 32790;
+constexpr int IDM_NEW_GAME = 32790;
 constexpr int IDM_HORN = 32792;
 
 // Dialogs.
@@ -29,8 +29,8 @@ constexpr int IDD_NAME_ENTRY = 152;
 constexpr int IDC_MORE_INFO = 1035;
 
 // Controls of the lighting dialog.
-constexpr int IDC_LIGHT_SOURCES = 1019;
-constexpr int IDC_OBJECT_PROPERTIES = 1020;
+constexpr int IDC_LIGHT_SOURCES_FRAME = 1019;
+constexpr int IDC_OBJECT_FRAME = 1020;
 constexpr int IDC_DIRECTIONAL_LEVEL = 1023;
 constexpr int IDC_HEADLIGHT_LEVEL = 1025;
 constexpr int IDC_DIRECTIONAL_LABEL = 1026;
@@ -43,9 +43,21 @@ constexpr int IDC_EMISSION = 1033;
 
 // Controls of the highscore list: name fields of places 1 to 5 (place 5 has the
 // lowest id) and time fields of places 1 to 5.
-constexpr int IDC_NAME_PLACE[5] = {1043, 1044, 1045, 1046, 1042};
-constexpr int IDC_TIME_PLACE[5] = {1047, 1048, 1049, 1050, 1051};
+constexpr int IDC_NAME_PLACE1 = 1043;
+constexpr int IDC_NAME_PLACE2 = 1044;
+constexpr int IDC_NAME_PLACE3 = 1045;
+constexpr int IDC_NAME_PLACE4 = 1046;
+constexpr int IDC_NAME_PLACE5 = 1042;
+constexpr int IDC_TIME_PLACE1 = 1047;
+constexpr int IDC_TIME_PLACE2 = 1048;
+constexpr int IDC_TIME_PLACE3 = 1049;
+constexpr int IDC_TIME_PLACE4 = 1050;
+constexpr int IDC_TIME_PLACE5 = 1051;
+constexpr int IDC_NAME_PLACE[5] = {IDC_NAME_PLACE1, IDC_NAME_PLACE2, IDC_NAME_PLACE3, IDC_NAME_PLACE4,
+                                   IDC_NAME_PLACE5};
+constexpr int IDC_TIME_PLACE[5] = {IDC_TIME_PLACE1, IDC_TIME_PLACE2, IDC_TIME_PLACE3, IDC_TIME_PLACE4,
+                                   IDC_TIME_PLACE5};
 
 // Controls of the name entry.
 constexpr int IDC_CONGRATULATION = 1052;
-constexpr int IDC_NAME = 1043;
+constexpr int IDC_NAME_ENTRY = 1043;

@@ -36,7 +36,7 @@ INT_PTR NameEntryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     // The entry cannot be cancelled: only OK (or Enter) ends it.
     if (message == WM_COMMAND && wParam == IDOK) {
-        if (nameBuffer) GetDlgItemTextA(dialog, IDC_NAME, nameBuffer, 256);
+        if (nameBuffer) GetDlgItemTextA(dialog, IDC_NAME_ENTRY, nameBuffer, 256);
         EndDialog(dialog, 1);
     }
     return FALSE;

@@ -193,10 +193,11 @@ protected:
             {x0, y1, z, 1, color, u0, v1}, {x0, y0, z, 1, color, u0, v0}, {x1, y1, z, 1, color, u1, v1},
             {x1, y0, z, 1, color, u1, v0}, {x1, y1, z, 1, color, u1, v1}, {x0, y0, z, 1, color, u0, v0},
         };
-        if (!screenBuffer_.get())
+        if (!screenBuffer_.get()) {
             ASSERT_EQ(dev_->CreateVertexBuffer(6 * sizeof(ScreenVertex), D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, 0,
                                                D3DPOOL_DEFAULT, screenBuffer_.out()),
                       S_OK);
+        }
         BYTE* p = nullptr;
         ASSERT_EQ(screenBuffer_->Lock(0, 0, &p, D3DLOCK_DISCARD), S_OK);
         std::memcpy(p, v.data(), v.size() * sizeof(ScreenVertex));

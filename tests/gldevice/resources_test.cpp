@@ -138,7 +138,10 @@ TEST_F(ResourcesTest, DiscardingLocksOfADynamicBufferKeepEveryDraw) {
     BeginFrame();
     for (int i = 0; i < 8; ++i) DrawScreenRect(float(i * 8), 0, float(i * 8 + 4), 4, 0xFF00FF00 | DWORD(i * 30) << 16);
     std::vector<BYTE> pixels = EndFrame();
-    for (int i = 0; i < 8; ++i) EXPECT_PIXEL_NEAR(At(pixels, i * 8 + 1, 1), i * 30, 255, 0, 0) << "batch " << i;
+    for (int i = 0; i < 8; ++i) {
+        SCOPED_TRACE(testing::Message() << "batch " << i);
+        EXPECT_PIXEL_NEAR(At(pixels, i * 8 + 1, 1), i * 30, 255, 0, 0);
+    }
 }
 
 TEST_F(ResourcesTest, SixteenAndThirtyTwoBitIndicesDrawTheSame) {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "race_fixture.h"
+#include "tests/support/game_fixture.h"
 
 namespace {
 
@@ -87,21 +87,25 @@ TEST_F(CarTest, SteeringLimitsAndSelfCentring) {
     EXPECT_FLOAT_EQ(car.heading, 3.1417f);  // steering while standing does not turn
     Hold(car, 5, [](Car&) {});
     EXPECT_FLOAT_EQ(car.steerAngle, 0.13f);
-    Hold(car, 20, [](Car& c) { c.SteerRight(); });
+    Hold(car, 30, [](Car& c) { c.SteerRight(); });
     EXPECT_FLOAT_EQ(car.steerAngle, -0.13f);
 
-    // At speed 1.0 the limit is (1.3 - 1/1.3) * 0.1, about 0.0531.
-    Hold(car, 30, [](Car& c) {
-        c.Accelerate();
-        c.SteerLeft();
-    });
-    EXPECT_NEAR(car.steerAngle, 0.05307692f, 1e-6f);
+    // The limit uses the speed before the clamp: at 1.0 it is (1.3 - 1/1.3) * 0.1,
+    // about 0.0531; a car accelerating at top speed sees 1.05 and a tighter limit.
+    car.speed = 0.95f;
+    car.steerAngle = 0.2f;
     float before = car.heading;
     Hold(car, 1, [](Car& c) {
         c.Accelerate();
         c.SteerLeft();
     });
-    EXPECT_NEAR(car.heading - before, 1.0f * 0.05307692f, 1e-5f);
+    EXPECT_NEAR(car.steerAngle, 0.05307692f, 1e-6f);
+    EXPECT_NEAR(car.heading - before, 1.0f * 0.05307692f, 1e-6f);
+    Hold(car, 1, [](Car& c) {
+        c.Accelerate();
+        c.SteerLeft();
+    });
+    EXPECT_NEAR(car.steerAngle, (1.3f - 1.05f * 0.7692308f) * 0.1f, 1e-6f);
 
     // Released at speed, the angle centres by (1 - s / 1.8) per step.
     float angle = car.steerAngle;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "race_fixture.h"
+#include "tests/support/game_fixture.h"
 #include "render/scene.h"
 
 namespace {
@@ -26,7 +26,15 @@ protected:
     }
 };
 
+TEST_F(FrameTest, BeforeItsFirstStepTheCarHasNoDirectionAndNoFieldIsDrawn) {
+    game.race.Frame();
+    EXPECT_EQ(DrawsOf(device(), kFieldTag + Wood), 0u);
+    EXPECT_EQ(device().draws.size(), 2u);  // sky and car
+}
+
 TEST_F(FrameTest, DrivingFrameOrder) {
+    game.race.Frame();
+    device().ClearLog();
     D3DXMATRIX viewBefore;
     D3DXVECTOR3 up(0, 1, 0);
     D3DXMatrixLookAtLH(&viewBefore, &game.race.cameraEye, &game.race.cameraTarget, &up);
@@ -80,6 +88,7 @@ TEST_F(FrameTest, DrivingFrameOrder) {
     // The car's cell before the step: column 37, row 3, heading towards -x.
     for (int i = 0; i < 70; ++i)
         for (int j = 0; j < 70; ++j) expected += IsCellInWindow(i, j, 37, 3, std::cos(3.1417f), std::sin(3.1417f));
+    EXPECT_GT(expected, 1000u);
     EXPECT_EQ(DrawsOf(d, kFieldTag + Wood), expected);
     EXPECT_EQ(d.draws.size(), expected + 2);
 }
@@ -108,6 +117,8 @@ TEST_F(FrameTest, WindowTestCases) {
 
 TEST_F(FrameTest, UnknownFieldKindsAreNotDrawn) {
     for (int r = 0; r < 70; ++r) game.course.fields[r * 100 + 30] = 9;
+    game.race.Frame();
+    device().ClearLog();
     game.race.Frame();
     for (const DrawRecord& d : device().draws) EXPECT_LT(d.start, kFieldTag + 6u);
     size_t fields = 0;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "race_fixture.h"
+#include "tests/support/game_fixture.h"
 
 // Lap gates and marks, driven by placing the car and running the gate logic,
 // with the clock set by the test.
@@ -118,6 +118,7 @@ TEST_F(ProgressTest, ReadoutsInEachLapState) {
     At(-18.5f, -125.0f, 43040);
     EXPECT_EQ(texts(43040), (std::vector<std::string>{"Time:       41.540", "Rundenzeit:       42.040",
                                                       "Runden:        1"}));
+    At(4.0f, 120.0f, 60000);
     Lap(90000, 90100);
     EXPECT_EQ(texts(90100)[1], "Rundenzeit:       47.060");  // the most recent lap, not the best
     EXPECT_EQ(texts(90100)[2], "Runden:        2");

@@ -153,7 +153,7 @@ TEST(ImageDecode, BmpDepthsAndRunLengths) {
         Bytes bytes;
         bool alpha;
     } cases[] = {
-        {"24-bit bottom-up", MakeBmp(24, 0, {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0}, {}, 2, 2),
+        {"24-bit bottom-up", MakeBmp(24, 0, {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0}, {}, 2, 2),
          false},
         {"32-bit top-down", MakeBmp(32, 0, {0, 0, 255, 9, 0, 255, 0, 9, 255, 0, 0, 9, 255, 255, 255, 9}, {}, 2, -2),
          false},
@@ -166,6 +166,7 @@ TEST(ImageDecode, BmpDepthsAndRunLengths) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        MaybeWriteCorpus("image", std::string("bmp ") + c.name, c.bytes);
         bool ok = false;
         std::string error;
         Image image = Decode(c.bytes, &ok, &error);
@@ -223,6 +224,7 @@ TEST(ImageDecode, TgaPlainAndRunLengthInBothRowOrders) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        MaybeWriteCorpus("image", std::string("tga ") + c.name, c.bytes);
         bool ok = false;
         std::string error;
         Image image = Decode(c.bytes, &ok, &error);
@@ -325,6 +327,7 @@ TEST_F(TextureTest, TextureHasTheImageSizeFormatAndFullMipChain) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        MaybeWriteCorpus("image", c.name, c.bytes);
         std::string path = WriteTemp(c.name, c.bytes);
         device->ClearLog();
         IDirect3DTexture8* texture = nullptr;

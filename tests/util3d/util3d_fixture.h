@@ -44,6 +44,20 @@ inline std::string WriteTemp(const std::string& name, const Bytes& bytes) {
     return path;
 }
 
+// With TARVIK_WRITE_CORPUS set to a folder, tests that build sample files also
+// leave them there as seeds for the fuzz targets (fuzz/corpus/<kind>/).
+inline void MaybeWriteCorpus(const std::string& kind, const std::string& name, const Bytes& bytes) {
+    const char* root = std::getenv("TARVIK_WRITE_CORPUS");
+    if (!root || !*root) return;
+    std::filesystem::path dir = std::filesystem::path(root) / kind;
+    std::filesystem::create_directories(dir);
+    std::string file = name;
+    for (char& c : file)
+        if (c == ' ') c = '_';
+    std::ofstream out(dir / file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
 class DeviceTest : public ::testing::Test {
 protected:
     void SetUp() override { device = new RecordingDevice(); }

@@ -91,6 +91,7 @@ TEST_F(XFileTest, BinaryAndCompressedFormsLoadTheSameMesh) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        MaybeWriteCorpus("xfile", c.name, c.bytes);
         Loaded r = LoadX(device, WriteTemp(c.name, c.bytes));
         ASSERT_EQ(r.hr, S_OK);
         EXPECT_EQ(r.fvf, expected.fvf);

@@ -22,7 +22,7 @@ struct CourseSpec {
 };
 
 inline std::string WriteCourse(const std::string& name, const CourseSpec& spec) {
-    auto dir = std::filesystem::temp_directory_path() / "tarvik_race_test";
+    auto dir = std::filesystem::temp_directory_path() / "tarvik_game_test";
     std::filesystem::create_directories(dir);
     std::vector<FieldType> grid(70 * 70, spec.fill);
     for (const auto& c : spec.cells) grid[c.row * 70 + c.column] = c.type;
@@ -37,7 +37,7 @@ inline std::string WriteCourse(const std::string& name, const CourseSpec& spec) 
 inline GameFiles TestFiles(const std::string& name, const CourseSpec& spec = {}) {
     GameFiles files;
     files.course = WriteCourse(name, spec);
-    files.highscores = (std::filesystem::temp_directory_path() / "tarvik_race_test" / (name + "_high.dat")).string();
+    files.highscores = (std::filesystem::temp_directory_path() / "tarvik_game_test" / (name + "_high.dat")).string();
     std::filesystem::remove(files.highscores);
     return files;
 }
