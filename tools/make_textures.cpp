@@ -237,20 +237,21 @@ Image SkySides() {
         for (int x = 0; x < w; ++x) {
             const double u = (x + 0.5) / w, v = (y + 0.5) / h;
             Colour c;
-            const double ridgeFar = 0.5 - 0.015 - 0.05 * TileFractal(u, 0.0, 6, 1, 4, 601u);
-            const double ridgeNear = 0.5 - 0.004 - 0.025 * TileFractal(u, 0.5, 10, 1, 3, 602u);
+            const double ridgeFar = 0.5 - 0.012 - 0.045 * TileFractal(u, 0.0, 5, 1, 3, 601u);
+            const double ridgeNear = 0.5 - 0.004 - 0.02 * TileFractal(u, 0.5, 8, 1, 2, 602u);
             if (v < 0.5) {
                 const double t = v / 0.5;  // 0 at the top, 1 at the horizon
                 c = tools::MixColour(kZenith, horizon, std::pow(t, 2.2));
                 // Clouds, flattened towards the horizon.
                 const double squash = 1.0 + 5.0 * t * t;
                 const double cloud = TileFractal(u, (v * squash) / 2.0, 8, 4, 5, 603u);
-                const double band = SmoothStep(0.0, 0.25, t) * (1.0 - SmoothStep(0.85, 0.98, t));
+                const double band = SmoothStep(0.08, 0.35, t) * (1.0 - SmoothStep(0.85, 0.98, t));
                 const double d = CloudDensity(cloud, 0.52) * band;
                 const double shade = 0.82 + 0.18 * TileFractal(u, v * squash / 2.0 + 0.03, 8, 4, 3, 604u);
                 c = tools::MixColour(c, Colour{shade, shade, shade * 1.02}, 0.9 * d);
                 if (v > ridgeFar) {
-                    c = tools::MixColour(hills, horizon, 0.35 * SmoothStep(ridgeFar, 0.5, v));
+                    // Distant hills, hazier towards their feet.
+                    c = tools::MixColour(hills, horizon, 0.15 + 0.3 * SmoothStep(ridgeFar, 0.5, v));
                 }
                 if (v > ridgeNear) {
                     c = nearHills;

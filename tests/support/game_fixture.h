@@ -47,6 +47,43 @@ inline GameFiles TestFiles(const std::string& name, const CourseSpec& spec = {})
 #include "platform/dsound_recording.h"
 #include "platform/win_recording.h"
 
+// Writes a short 8-bit mono wave file.
+inline void WriteWave(const std::filesystem::path& path) {
+    std::vector<unsigned char> samples(2205, 128);
+    auto put32 = [](std::ofstream& out, std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [](std::ofstream& out, std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
+    std::ofstream out(path, std::ios::binary);
+    out.write("RIFF", 4);
+    put32(out, 36 + std::uint32_t(samples.size()));
+    out.write("WAVEfmt ", 8);
+    put32(out, 16);
+    put16(out, 1);
+    put16(out, 1);
+    put32(out, 22050);
+    put32(out, 22050);
+    put16(out, 1);
+    put16(out, 8);
+    out.write("data", 4);
+    put32(out, std::uint32_t(samples.size()));
+    out.write(reinterpret_cast<const char*>(samples.data()), std::streamsize(samples.size()));
+}
+
+// Runs the test in a folder holding the four sounds, as the game's data folder does.
+class InSoundFolder {
+public:
+    InSoundFolder() : previous_(std::filesystem::current_path()) {
+        auto dir = std::filesystem::temp_directory_path() / "tarvik_race_sounds";
+        std::filesystem::create_directories(dir / "media");
+        for (const char* name : {"race_hintergrund.wav", "race_boxenluder.wav", "race_hupe.wav", "race_crash.wav"})
+            WriteWave(dir / "media" / name);
+        std::filesystem::current_path(dir);
+    }
+    ~InSoundFolder() { std::filesystem::current_path(previous_); }
+
+private:
+    std::filesystem::path previous_;
+};
+
 // A mesh that draws one tagged indexed draw per subset, so tests can tell the
 // models apart in the device's draws (the tag is the start index).
 class TaggedMesh : public RefCounted<ID3DXMesh> {
