@@ -26,18 +26,30 @@ struct TileVertex {
 };
 constexpr DWORD kTileFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;
 
-double MedianMilliseconds(const std::function<void()>& frame, IDirect3DDevice8* device, int frames) {
-    for (int i = 0; i < 5; ++i) frame();  // warm up: shaders, buffers
-    GlFinish(device);
+struct Figure {
+    std::function<void()> frame;
     std::vector<double> times;
-    for (int i = 0; i < frames; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        frame();
-        GlFinish(device);  // the frame is done only when OpenGL is
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+};
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// Frames of every kind in turn, so that a change in the machine's load
+// falls on all of them alike and the ratios stay fair.
+void Measure(std::vector<Figure*> figures, IDirect3DDevice8* device, int frames) {
+    for (int i = 0; i < 5; ++i)  // warm up: shaders, buffers
+        for (Figure* f : figures) f->frame();
+    GlFinish(device);
+    for (int i = 0; i < frames; ++i)
+        for (Figure* f : figures) {
+            auto start = std::chrono::steady_clock::now();
+            f->frame();
+            GlFinish(device);  // the frame is done only when OpenGL is
+            f->times.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        }
 }
 
 template <class T>
@@ -169,6 +181,7 @@ int main(int argc, char** argv) {
             }
         end();
     };
+    std::vector<double> submitTimes;
     auto merged = [&]() {
         begin();
         dev->SetTransform(D3DTS_WORLD, &identity);
@@ -181,22 +194,46 @@ int main(int argc, char** argv) {
         end();
     };
 
-    double emptyMs = MedianMilliseconds(empty, dev, frames);
-    double floorMs = MedianMilliseconds(merged, dev, frames);
-    double cellsMs = MedianMilliseconds(cells, dev, frames);
-    GlSetBatching(dev, false);
-    double unbatchedMs = MedianMilliseconds(cells, dev, frames);
-    GlSetBatching(dev, true);
+    Figure emptyFrame{empty, {}}, floor{merged, {}}, tiles{cells, {}};
+    Figure unbatched{[&]() {
+                         GlSetBatching(dev, false);
+                         cells();
+                         GlSetBatching(dev, true);
+                     },
+                     {}};
+    // The submission alone: the device's work per call before OpenGL draws.
+    Figure submit{[&]() {
+                      dev->BeginScene();
+                      auto start = std::chrono::steady_clock::now();
+                      for (int i = 0; i < kCells * kCells; ++i) {
+                          D3DXMATRIX world;
+                          D3DXMatrixTranslation(&world, float(i % kCells), 0, float(i / kCells));
+                          dev->SetTransform(D3DTS_WORLD, &world);
+                          dev->SetMaterial(&material);
+                          dev->SetTexture(0, texture);
+                          dev->SetVertexShader(kTileFvf);
+                          dev->SetStreamSource(0, tileVb, sizeof(TileVertex));
+                          dev->SetIndices(tileIb, 0);
+                          dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 4, 0, 2);
+                      }
+                      submitTimes.push_back(
+                          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+                      dev->EndScene();
+                  },
+                  {}};
+    Measure({&emptyFrame, &floor, &tiles, &unbatched, &submit}, dev, frames);
     GlDeviceStats before{}, after{};
     GlGetStats(dev, &before);
     cells();
     GlGetStats(dev, &after);
 
-    std::printf("empty_frame %.2f ms\n", emptyMs);
-    std::printf("tiles_4900_draws %.2f ms\n", cellsMs);
+    const double floorMs = Median(floor.times), tilesMs = Median(tiles.times);
+    std::printf("empty_frame %.2f ms\n", Median(emptyFrame.times));
+    std::printf("tiles_4900_draws %.2f ms\n", tilesMs);
     std::printf("tiles_one_draw %.2f ms\n", floorMs);
-    std::printf("draws_over_one_draw %.3f ratio\n", cellsMs / floorMs);
-    std::printf("tiles_4900_draws_unbatched %.2f ms\n", unbatchedMs);
+    std::printf("draws_over_one_draw %.3f ratio\n", tilesMs / floorMs);
+    std::printf("tiles_4900_draws_unbatched %.2f ms\n", Median(unbatched.times));
+    std::printf("submit_4900_draws %.2f ms\n", Median(submitTimes));
     std::printf("gl_draws_per_tiles_frame %llu count\n", after.glDraws - before.glDraws);
 
     texture->Release();

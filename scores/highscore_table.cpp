@@ -124,7 +124,6 @@ bool WriteAll(int fd, const std::string& content) {
 
 // Replaces the file at path by content, or leaves it as it was.
 bool ReplaceFile(std::string path, const std::string& content) {
-    { std::FILE* f = std::fopen(path.c_str(), "wb"); if (!f) return false; bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size(); ok = std::fclose(f) == 0 && ok; return ok; }
     struct stat link {};
     if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         // Save through the link rather than replace the link by a file.

@@ -289,7 +289,10 @@ bool ReadCourse(const std::string& path, Grid& grid) {
 }
 
 // Picture of the course seen from above, +z up and +x right, one square per
-// field, with the game's fixed places drawn over it.
+// field, with the game's fixed places drawn over it: the start zone outlined
+// in yellow, the line zone (reaching far up column 30) in magenta, the
+// half-way zone in cyan, and the car's start as a red dot with a line
+// pointing the way it faces.
 bool DrawCourse(const Grid& grid, const std::string& path) {
     constexpr int kCell = 8;
     constexpr int kMargin = 8;

@@ -237,8 +237,8 @@ Image SkySides() {
         for (int x = 0; x < w; ++x) {
             const double u = (x + 0.5) / w, v = (y + 0.5) / h;
             Colour c;
-            const double ridgeFar = 0.5 - 0.012 - 0.045 * TileFractal(u, 0.0, 5, 1, 3, 601u);
-            const double ridgeNear = 0.5 - 0.004 - 0.02 * TileFractal(u, 0.5, 8, 1, 2, 602u);
+            const double ridgeFar = 0.5 - 0.008 - 0.06 * SmoothStep(0.3, 0.72, TileFractal(u, 0.0, 5, 1, 3, 601u));
+            const double ridgeNear = 0.5 - 0.003 - 0.03 * SmoothStep(0.3, 0.75, TileFractal(u, 0.5, 8, 1, 2, 602u));
             if (v < 0.5) {
                 const double t = v / 0.5;  // 0 at the top, 1 at the horizon
                 c = tools::MixColour(kZenith, horizon, std::pow(t, 2.2));
