@@ -6,6 +6,7 @@
 namespace {
 
 std::string Join(const char* name, std::initializer_list<long long> args) {
+
     std::string s = name;
     for (long long a : args) {
         s += ' ';
@@ -116,7 +117,7 @@ HRESULT RecordingDevice::Reset(D3DPRESENT_PARAMETERS* params) {
     lastReset = *params;
     ++resetCount;
     state_.SetDefaults(params->EnableAutoDepthStencil != 0);
-    Log(Join("Reset", {params->BackBufferWidth, params->BackBufferHeight}));
+    if (recording) Log(Join("Reset", {params->BackBufferWidth, params->BackBufferHeight}));
     return S_OK;
 }
 
@@ -129,7 +130,7 @@ HRESULT RecordingDevice::Present(const RECT*, const RECT*, HWND, const void*) {
 HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                        D3DPOOL pool, IDirect3DTexture8** texture) {
     if (!texture || width == 0 || height == 0 || FormatBytesPerPixel(format) == 0) return D3DERR_INVALIDCALL;
-    Log(Join("CreateTexture", {width, height, levels, format, pool}));
+    if (recording) Log(Join("CreateTexture", {width, height, levels, format, pool}));
     if (failTextureCreation || width > maxTextureWidth || height > maxTextureWidth) return D3DERR_OUTOFVIDEOMEMORY;
     *texture = new MemoryTexture(width, height, levels, format, usage, pool);
     return S_OK;
@@ -138,7 +139,7 @@ HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWO
 HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                             IDirect3DVertexBuffer8** buffer) {
     if (!buffer || length == 0) return D3DERR_INVALIDCALL;
-    Log(Join("CreateVertexBuffer", {length, usage, fvf, pool}));
+    if (recording) Log(Join("CreateVertexBuffer", {length, usage, fvf, pool}));
     if (failBufferCreation) return D3DERR_OUTOFVIDEOMEMORY;
     *buffer = new MemoryBuffer<IDirect3DVertexBuffer8>(length);
     return S_OK;
@@ -148,14 +149,14 @@ HRESULT RecordingDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT f
                                            IDirect3DIndexBuffer8** buffer) {
     if (!buffer || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
-    Log(Join("CreateIndexBuffer", {length, usage, format, pool}));
+    if (recording) Log(Join("CreateIndexBuffer", {length, usage, format, pool}));
     if (failBufferCreation) return D3DERR_OUTOFVIDEOMEMORY;
     *buffer = new MemoryIndexBuffer(length, format);
     return S_OK;
 }
 
 HRESULT RecordingDevice::Clear(DWORD count, const D3DRECT*, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
-    Log(Join("Clear", {count, flags, color, (long long)(z * 1000.0f), stencil}));
+    if (recording) Log(Join("Clear", {count, flags, color, (long long)(z * 1000.0f), stencil}));
     return S_OK;
 }
 
@@ -170,7 +171,7 @@ HRESULT RecordingDevice::EndScene() {
 }
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
-    Log(Join("SetTransform", {state}));
+    if (recording) Log(Join("SetTransform", {state}));
     return StateDevice::SetTransform(state, matrix);
 }
 
@@ -180,27 +181,27 @@ HRESULT RecordingDevice::SetMaterial(const D3DMATERIAL8* material) {
 }
 
 HRESULT RecordingDevice::SetLight(DWORD index, const D3DLIGHT8* light) {
-    Log(Join("SetLight", {index}));
+    if (recording) Log(Join("SetLight", {index}));
     return StateDevice::SetLight(index, light);
 }
 
 HRESULT RecordingDevice::LightEnable(DWORD index, BOOL enable) {
-    Log(Join("LightEnable", {index, enable}));
+    if (recording) Log(Join("LightEnable", {index, enable}));
     return StateDevice::LightEnable(index, enable);
 }
 
 HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-    Log(Join("SetRenderState", {state, value}));
+    if (recording) Log(Join("SetRenderState", {state, value}));
     return StateDevice::SetRenderState(state, value);
 }
 
 HRESULT RecordingDevice::SetTexture(DWORD stage, IDirect3DTexture8* texture) {
-    Log(Join("SetTexture", {stage, texture ? 1 : 0}));
+    if (recording) Log(Join("SetTexture", {stage, texture ? 1 : 0}));
     return StateDevice::SetTexture(stage, texture);
 }
 
 HRESULT RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-    Log(Join("SetTextureStageState", {stage, type, value}));
+    if (recording) Log(Join("SetTextureStageState", {stage, type, value}));
     return StateDevice::SetTextureStageState(stage, type, value);
 }
 
@@ -211,37 +212,37 @@ HRESULT RecordingDevice::BeginStateBlock() {
 
 HRESULT RecordingDevice::EndStateBlock(DWORD* token) {
     HRESULT hr = StateDevice::EndStateBlock(token);
-    Log(Join("EndStateBlock", {token ? *token : 0}));
+    if (recording) Log(Join("EndStateBlock", {token ? *token : 0}));
     return hr;
 }
 
 HRESULT RecordingDevice::ApplyStateBlock(DWORD token) {
-    Log(Join("ApplyStateBlock", {token}));
+    if (recording) Log(Join("ApplyStateBlock", {token}));
     return StateDevice::ApplyStateBlock(token);
 }
 
 HRESULT RecordingDevice::CaptureStateBlock(DWORD token) {
-    Log(Join("CaptureStateBlock", {token}));
+    if (recording) Log(Join("CaptureStateBlock", {token}));
     return StateDevice::CaptureStateBlock(token);
 }
 
 HRESULT RecordingDevice::DeleteStateBlock(DWORD token) {
-    Log(Join("DeleteStateBlock", {token}));
+    if (recording) Log(Join("DeleteStateBlock", {token}));
     return StateDevice::DeleteStateBlock(token);
 }
 
 HRESULT RecordingDevice::SetVertexShader(DWORD fvf) {
-    Log(Join("SetVertexShader", {fvf}));
+    if (recording) Log(Join("SetVertexShader", {fvf}));
     return StateDevice::SetVertexShader(fvf);
 }
 
 HRESULT RecordingDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer8* buffer, UINT stride) {
-    Log(Join("SetStreamSource", {stream, stride}));
+    if (recording) Log(Join("SetStreamSource", {stream, stride}));
     return StateDevice::SetStreamSource(stream, buffer, stride);
 }
 
 HRESULT RecordingDevice::SetIndices(IDirect3DIndexBuffer8* buffer, UINT baseVertexIndex) {
-    Log(Join("SetIndices", {baseVertexIndex}));
+    if (recording) Log(Join("SetIndices", {baseVertexIndex}));
     return StateDevice::SetIndices(buffer, baseVertexIndex);
 }
 
@@ -265,10 +266,15 @@ DrawRecord RecordingDevice::Snapshot() const {
 }
 
 HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+    if (!recording) {
+        ++drawCount;
+        return state_.stream ? S_OK : D3DERR_INVALIDCALL;
+    }
     DrawRecord d = Snapshot();
     d.type = type;
     d.start = startVertex;
     d.primitiveCount = primitiveCount;
+    ++drawCount;
     draws.push_back(d);
     Log(Join("DrawPrimitive", {type, startVertex, primitiveCount}));
     return state_.stream ? S_OK : D3DERR_INVALIDCALL;
@@ -276,6 +282,10 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, 
 
 HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices,
                                               UINT startIndex, UINT primitiveCount) {
+    if (!recording) {
+        ++drawCount;
+        return state_.stream && state_.indices ? S_OK : D3DERR_INVALIDCALL;
+    }
     DrawRecord d = Snapshot();
     d.indexed = true;
     d.type = type;
@@ -283,6 +293,7 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInd
     d.primitiveCount = primitiveCount;
     d.minIndex = minIndex;
     d.numVertices = numVertices;
+    ++drawCount;
     draws.push_back(d);
     Log(Join("DrawIndexedPrimitive", {type, minIndex, numVertices, startIndex, primitiveCount}));
     return state_.stream && state_.indices ? S_OK : D3DERR_INVALIDCALL;

@@ -39,6 +39,9 @@ public:
     DWORD maxTextureWidth = 2048;  // reported by GetDeviceCaps
     bool failTextureCreation = false;
     bool failBufferCreation = false;
+    // Off: nothing is logged or recorded (long whole-game runs), only counted.
+    bool recording = true;
+    size_t drawCount = 0;
 
     void ClearLog() {
         calls.clear();
@@ -80,7 +83,9 @@ public:
                                  UINT primitiveCount) override;
 
 private:
-    void Log(std::string entry) { calls.push_back(std::move(entry)); }
+    void Log(std::string entry) {
+        if (recording) calls.push_back(std::move(entry));
+    }
     DrawRecord Snapshot() const;
 };
 

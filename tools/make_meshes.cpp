@@ -159,16 +159,6 @@ Material Sky(const std::string& texture) {
     return m;
 }
 
-Material Plain(double r, double g, double b, double power = 20.0, double specular = 0.4) {
-    Material m;
-    m.r = r;
-    m.g = g;
-    m.b = b;
-    m.power = power;
-    m.specular = specular;
-    return m;
-}
-
 // A flat 4 x 4 field tile at height y, texture across the whole tile with
 // +z at the top of the image.
 MeshBuilder FlatTile(double y) {
@@ -470,6 +460,21 @@ MeshBuilder Car() {
         Bar(mesh, {side * 0.12, -0.78, kRearZ + 0.10}, {side * (kRearX - 0.14), rear.y + 0.06, kRearZ}, 0.015, Dark);
         Bar(mesh, {side * 0.14, -0.86, kRearZ - 0.10}, {side * (kRearX - 0.14), rear.y - 0.05, kRearZ}, 0.015, Dark);
     }
+    // The plain-coloured parts take their colour from a swatch of the parts
+    // image rather than from the material: the game makes every material's
+    // ambient white, and under its white ambient light an untextured part
+    // would show plain white.
+    for (size_t f = 0; f < mesh.faces.size(); ++f) {
+        const int material = mesh.faceMaterials[f];
+        if (material == Paint || material == Tyre) {
+            continue;
+        }
+        const int swatch = material - Wing;  // 0..3: the image's quarters, row by row
+        for (int i : mesh.faces[f]) {
+            mesh.vertices[i].u = 0.25 + 0.5 * (swatch % 2);
+            mesh.vertices[i].v = 0.25 + 0.5 * (swatch / 2);
+        }
+    }
     return mesh;
 }
 
@@ -481,10 +486,15 @@ std::vector<Material> CarMaterials() {
     m[Tyre] = Textured("media/reifen.png");
     m[Tyre].power = 4.0;
     m[Tyre].specular = 0.05;
-    m[Wing] = Plain(0.92, 0.92, 0.95);
-    m[Helmet] = Plain(1.0, 0.82, 0.08, 40.0, 0.8);
-    m[Dark] = Plain(0.08, 0.08, 0.09, 10.0, 0.2);
-    m[Rim] = Plain(0.62, 0.63, 0.66, 50.0, 0.9);
+    // Wings, helmet, dark parts and rims: one quarter each of the parts image.
+    m[Wing] = Textured("media/teile.png");
+    m[Helmet] = Textured("media/teile.png");
+    m[Helmet].power = 40.0;
+    m[Helmet].specular = 0.8;
+    m[Dark] = Textured("media/teile.png");
+    m[Rim] = Textured("media/teile.png");
+    m[Rim].power = 50.0;
+    m[Rim].specular = 0.9;
     return m;
 }
 

@@ -1,5 +1,5 @@
 // Makes the game's textures in the media folder, all procedural: the six
-// field surfaces, the sky, the car's paint and its tyres.
+// field surfaces, the sky, the car's paint, its tyres and its other parts.
 //
 //   make_textures <media folder>
 //
@@ -349,9 +349,9 @@ Image Paint() {
                 }
             } else {
                 const double d = std::fabs(u - 0.5);
-                if (d < 0.07) {
+                if (d < 0.035) {
                     c = white;
-                } else if (d < 0.09) {
+                } else if (d < 0.047) {
                     c = black;
                 }
             }
@@ -394,6 +394,21 @@ Image Tyre() {
     return img;
 }
 
+// The car's plain-coloured parts, one quarter each, row by row: wings
+// (graphite), helmet (yellow), dark parts (cockpit, visor, suspension) and
+// wheel rims (silver).
+Image Parts() {
+    constexpr int n = 64;
+    Image img(n, n);
+    const Colour colours[4] = {{0.20, 0.20, 0.23}, {1.0, 0.80, 0.08}, {0.06, 0.06, 0.07}, {0.68, 0.69, 0.72}};
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            img.At(x, y) = colours[(x * 2 / n) + 2 * (y * 2 / n)];
+        }
+    }
+    return img;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -412,6 +427,7 @@ int main(int argc, char** argv) {
                     tools::WritePng(m + "start.png", StartChecks(), false) &&
                     tools::WriteJpeg(m + "himmel.jpg", SkySides(), 85) &&
                     tools::WriteJpeg(m + "himmel_oben.jpg", SkyTop(), 85) &&
-                    tools::WritePng(m + "lack.png", Paint(), false) && tools::WritePng(m + "reifen.png", Tyre(), false);
+                    tools::WritePng(m + "lack.png", Paint(), false) && tools::WritePng(m + "reifen.png", Tyre(), false) &&
+                    tools::WritePng(m + "teile.png", Parts(), false);
     return ok ? 0 : 1;
 }

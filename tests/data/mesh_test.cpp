@@ -114,10 +114,15 @@ TEST(MeshFiles, TheCarIsAFormulaCarStandingOnItsWheelsNoseForward) {
         }
     }
     EXPECT_LT(topZ, -0.5);
-    // Several materials: painted body, tyres, and plain colours.
+    // Several materials (paint, tyres, wings, helmet, ...), each with its
+    // picture: the game makes every material's ambient white, so under a
+    // white ambient light an untextured part would show plain white.
     EXPECT_GE(car.materials.size(), 4u);
     std::set<int> used(car.faceMaterials.begin(), car.faceMaterials.end());
     EXPECT_EQ(used.size(), car.materials.size()) << "every material has faces";
+    for (const XMaterial& m : car.materials) {
+        EXPECT_FALSE(m.texture.empty());
+    }
 }
 
 TEST(MeshFiles, TheSkyBoxIsSeenFromInsideAndFitsInsideTheFarPlane) {

@@ -37,7 +37,7 @@ const std::vector<ToolCase>& Tools() {
          {"data/media"},
          {"data/media/holz.jpg", "data/media/gras.jpg", "data/media/stein.png", "data/media/wasser.jpg",
           "data/media/metall.png", "data/media/start.png", "data/media/himmel.jpg", "data/media/himmel_oben.jpg",
-          "data/media/lack.png", "data/media/reifen.png"}},
+          "data/media/lack.png", "data/media/reifen.png", "data/media/teile.png"}},
         {"make_sounds",
          {"data/media"},
          {"data/media/race_hintergrund.wav", "data/media/race_boxenluder.wav", "data/media/race_hupe.wav",
