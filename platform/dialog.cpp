@@ -77,6 +77,8 @@ INT_PTR RunModal(const DialogTemplate& tmpl, HWND owner, DLGPROC proc, LPARAM in
     d.proc = proc;
     d.isMessageBox = messageBox;
     d.messageBoxType = messageBoxType;
+    static std::uint64_t serials = 0;
+    d.serial = ++serials;
 
     state.windows.push_back(std::make_unique<WindowObject>());
     WindowObject* dw = state.windows.back().get();

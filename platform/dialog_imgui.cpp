@@ -311,11 +311,12 @@ ImVec2 ClientCentre(const WindowObject& w) {
     return ImVec2(display.x * 0.5f, top + (display.y - top) * 0.5f);
 }
 
-void DrawMessageBox(DialogRuntime& d, const WindowObject& root, bool top, size_t index) {
+void DrawMessageBox(DialogRuntime& d, const WindowObject& root, bool top) {
     ImGui::SetNextWindowPos(ClientCentre(root), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
     if (top) ImGui::SetNextWindowFocus();
     bool open = true;
-    std::string title = Utf8FromWindows1252(d.tmpl.caption) + "###box" + std::to_string(index);
+    // A new name for each box: ImGui would place a box of a known name where the last one was.
+    std::string title = Utf8FromWindows1252(d.tmpl.caption) + "###box" + std::to_string(d.serial);
     ImGuiWindowFlags flags = ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoResize |
                              ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings;
     ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(14.0f, 12.0f));
@@ -335,9 +336,9 @@ void DrawMessageBox(DialogRuntime& d, const WindowObject& root, bool top, size_t
     if (!open && top) PostToQueue(d.window, kUiKey, VK_ESCAPE, 0);
 }
 
-void DrawDialog(DialogRuntime& d, const WindowObject& root, bool top, size_t index) {
+void DrawDialog(DialogRuntime& d, const WindowObject& root, bool top) {
     if (d.isMessageBox) {
-        DrawMessageBox(d, root, top, index);
+        DrawMessageBox(d, root, top);
     } else {
         float width = static_cast<float>(DialogUnitsToPixelsX(d.tmpl.cx, ui.baseX));
         float height = static_cast<float>(DialogUnitsToPixelsY(d.tmpl.cy, ui.baseY));
@@ -352,7 +353,7 @@ void DrawDialog(DialogRuntime& d, const WindowObject& root, bool top, size_t ind
         if (!hasTitle) flags |= ImGuiWindowFlags_NoTitleBar;
         bool open = true;
         bool closeBox = (d.tmpl.style & WS_SYSMENU) != 0;
-        std::string title = Utf8FromWindows1252(d.tmpl.caption) + "###dialog" + std::to_string(index);
+        std::string title = Utf8FromWindows1252(d.tmpl.caption) + "###dialog" + std::to_string(d.serial);
         ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0.0f, 0.0f));
         if (ImGui::Begin(title.c_str(), closeBox ? &open : nullptr, flags)) {
             ImGui::BeginDisabled(!top);
@@ -399,7 +400,7 @@ void UiDrawOverlay(HWND window) {
     for (size_t i = 0; i < stack.size(); ++i) {
         DialogRuntime* d = stack[i];
         if (d->ended || RootOf(WindowOf(d->root)) != w) continue;
-        DrawDialog(*d, *w, i + 1 == stack.size(), i);
+        DrawDialog(*d, *w, i + 1 == stack.size());
     }
     ImGui::Render();
     ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());

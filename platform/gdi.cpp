@@ -68,7 +68,13 @@ bool FindFontFile(const std::string& family, bool bold, bool italic, FontFile* f
         *file = it->second;
         return true;
     }
-    static bool initialised = FcInit() == FcTrue;
+    // Fontconfig's own tables go at exit, so leak checkers see none of them;
+    // fonts already made keep their FreeType faces and need nothing of it.
+    static bool initialised = [] {
+        if (FcInit() != FcTrue) return false;
+        std::atexit([] { FcFini(); });
+        return true;
+    }();
     if (!initialised) return false;
     FcPattern* pattern = FcPatternCreate();
     if (!pattern) return false;

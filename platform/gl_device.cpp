@@ -87,8 +87,15 @@ const Watched kWatchedStage[] = {
     {D3DTSS_MIPFILTER, kGlSampler, 0},
 };
 
-constexpr GLsizeiptr kInstanceCapacity = GLsizeiptr(1) << 21;  // bytes of world matrices per orphaned buffer
 constexpr GLsizeiptr kInstanceStride = 16 * sizeof(float);
+constexpr GLsizeiptr kInstanceRingBytes = GLsizeiptr(1) << 21;
+// Collected draws of a small mesh are sent as one plain draw of copies of the
+// mesh, each vertex carrying its instance's world matrix: software renderers
+// run the vertex stage once per instance, which costs more than the copying.
+constexpr UINT kExpandMaxSpan = 256;          // vertices of one copy
+constexpr UINT kExpandMaxVertices = 65536;    // per draw, so 16-bit indices reach them all
+constexpr GLsizeiptr kVertexRingBytes = GLsizeiptr(8) << 20;
+constexpr GLsizeiptr kIndexRingBytes = GLsizeiptr(2) << 20;
 
 std::set<GlDevice*>& LiveDevices() {
     static std::set<GlDevice*> devices;
@@ -191,7 +198,8 @@ GlDevice::~GlDevice() {
         for (GlProgram& p : programs_)
             if (p.id) glDeleteProgram(p.id);
         if (vao_) glDeleteVertexArrays(1, &vao_);
-        if (instanceBuffer_) glDeleteBuffers(1, &instanceBuffer_);
+        for (StreamRing* ring : {&instanceRing_, &vertexRing_, &indexRing_})
+            if (ring->name) glDeleteBuffers(1, &ring->name);
     }
     if (SDL_WasInit(SDL_INIT_VIDEO) && setup_.context) {
         if (SDL_GL_GetCurrentContext() == setup_.context) SDL_GL_MakeCurrent(nullptr, nullptr);
@@ -203,12 +211,9 @@ bool GlDevice::Initialise() {
     if (!MakeCurrent()) return false;
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
-    if (setup_.instancing) {
-        for (GLuint r = 0; r < 4; ++r) glVertexAttribDivisor(kAttrWorld + r, 1);
-        glGenBuffers(1, &instanceBuffer_);
-        glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
-        glBufferData(GL_ARRAY_BUFFER, kInstanceCapacity, nullptr, GL_STREAM_DRAW);
-    }
+    if (setup_.instancing) CreateRing(instanceRing_, kInstanceRingBytes);
+    CreateRing(vertexRing_, kVertexRingBytes);
+    CreateRing(indexRing_, kIndexRingBytes);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
     std::string log;
     if (!BuildGlProgram(setup_.core, setup_.clipControl, 0, &programs_[0], &log)) {
@@ -456,6 +461,7 @@ void GlDevice::RevalidateGl() {
     layoutKnown_ = false;
     instanceArrays_ = false;
     constantWorldKnown_ = false;
+    worldDivisor_ = -1;
     glDirty_ = ~0u;
     glValid_ = true;
 }
@@ -673,10 +679,8 @@ void GlDevice::ApplySampler() {
     if (t->wrapT != tt) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, t->wrapT = tt);
 }
 
-void GlDevice::ApplyLayout(UINT baseVertex) {
-    GlVertexBuffer* vb = applied_.stream;
-    LayoutKey key{vb ? vb->core.Name() : 0, applied_.fvf, applied_.stride, baseVertex,
-                  applied_.stage[D3DTSS_TEXCOORDINDEX] & 0xFFFFu};
+void GlDevice::ApplyLayout(GLuint buffer, std::uintptr_t base) {
+    LayoutKey key{buffer, applied_.fvf, applied_.stride, base, applied_.stage[D3DTSS_TEXCOORDINDEX] & 0xFFFFu};
     if (layoutKnown_ && key == layout_) return;
     layout_ = key;
     layoutKnown_ = true;
@@ -686,7 +690,7 @@ void GlDevice::ApplyLayout(UINT baseVertex) {
         boundArrayBufferKnown_ = true;
     }
     const GLsizei stride = GLsizei(key.stride);
-    std::uintptr_t offset = std::uintptr_t(baseVertex) * key.stride;
+    std::uintptr_t offset = base;
     auto pointer = [&](GLuint attr, GLint size, GLenum type, GLboolean normalized, std::uintptr_t at) {
         glVertexAttribPointer(attr, size, type, normalized, stride, reinterpret_cast<const void*>(at));
         glEnableVertexAttribArray(attr);
@@ -737,7 +741,8 @@ void GlDevice::PrepareGl(bool indexed) {
     UploadUniforms(*p);
     if (glDirty_ & kGlTexture) ApplyTexture();
     if (glDirty_ & (kGlSampler | kGlTexture)) ApplySampler();
-    ApplyLayout(indexed ? applied_.baseVertex : 0);
+    GLuint vb = applied_.stream ? applied_.stream->core.Name() : 0;
+    ApplyLayout(vb, indexed ? std::uintptr_t(applied_.baseVertex) * applied_.stride : 0);
     if (indexed) {
         GLuint ib = applied_.indices ? applied_.indices->core.Name() : 0;
         if (!boundIndexBufferKnown_ || boundIndexBuffer_ != ib) {
@@ -761,9 +766,108 @@ void GlDevice::SetConstantWorld(const float* world) {
     constantWorldKnown_ = true;
 }
 
+void GlDevice::SetWorldDivisor(GLuint divisor) {
+    if (worldDivisor_ == int(divisor)) return;
+    for (GLuint r = 0; r < 4; ++r) glVertexAttribDivisor(kAttrWorld + r, divisor);
+    worldDivisor_ = int(divisor);
+}
+
+void GlDevice::CreateRing(StreamRing& ring, GLsizeiptr capacity) {
+    glGenBuffers(1, &ring.name);
+    BindBufferForUpload(ring.name);
+    glBufferData(GL_ARRAY_BUFFER, capacity, nullptr, GL_STREAM_DRAW);
+    ring.capacity = capacity;
+    ring.offset = 0;
+}
+
+GLintptr GlDevice::WriteRing(StreamRing& ring, GLenum target, const void* data, GLsizeiptr bytes) {
+    glBindBuffer(target, ring.name);
+    if (target == GL_ARRAY_BUFFER) {
+        boundArrayBuffer_ = ring.name;
+        boundArrayBufferKnown_ = true;
+    } else {
+        boundIndexBuffer_ = ring.name;
+        boundIndexBufferKnown_ = true;
+    }
+    if (ring.offset + bytes > ring.capacity) {
+        glBufferData(target, ring.capacity, nullptr, GL_STREAM_DRAW);
+        ring.offset = 0;
+    }
+    GLintptr at = ring.offset;
+    void* p = glMapBufferRange(target, at, bytes,
+                               GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+    if (p) {
+        std::memcpy(p, data, size_t(bytes));
+        glUnmapBuffer(target);
+    } else {
+        glBufferSubData(target, at, bytes, data);
+    }
+    ring.offset += (bytes + 15) & ~GLsizeiptr(15);
+    return at;
+}
+
+bool GlDevice::IssueExpanded(const DrawKey& key, const float* worlds, UINT instances) {
+    if (key.mode != GL_TRIANGLES && key.mode != GL_LINES && key.mode != GL_POINTS) return false;  // strips would join
+    GlIndexBuffer* ib = applied_.indices;
+    GlVertexBuffer* vb = applied_.stream;
+    const GlIndexBuffer::IndexRange range = ib->RangeOf(key.first, key.count);
+    const UINT span = range.max - range.min + 1;
+    if (span > kExpandMaxSpan) return false;
+    const UINT stride = applied_.stride;
+    const GLsizeiptr chunkVertexBytes = GLsizeiptr(kExpandMaxVertices) * (stride + kInstanceStride);
+    if (chunkVertexBytes > kVertexRingBytes || GLsizeiptr(kExpandMaxVertices) * 3 * 2 > kIndexRingBytes) return false;
+
+    const BYTE* source = vb->core.Bytes() + (size_t(applied_.baseVertex) + range.min) * stride;
+    expandLocal_.resize(key.count);
+    for (UINT k = 0; k < key.count; ++k) expandLocal_[k] = ib->IndexAt(key.first + k) - range.min;
+    UINT done = 0;
+    while (done < instances) {
+        const UINT n = std::min(instances - done, kExpandMaxVertices / span);
+        expandVertices_.resize(size_t(n) * span * stride);
+        expandWorlds_.resize(size_t(n) * span * kInstanceStride);
+        expandIndices_.resize(size_t(n) * key.count);
+        BYTE* v = expandVertices_.data();
+        BYTE* w = expandWorlds_.data();
+        WORD* x = expandIndices_.data();
+        for (UINT i = 0; i < n; ++i) {
+            std::memcpy(v, source, size_t(span) * stride);
+            v += size_t(span) * stride;
+            const float* world = worlds + 16 * size_t(done + i);
+            for (UINT k = 0; k < span; ++k, w += kInstanceStride) std::memcpy(w, world, kInstanceStride);
+            const UINT offset = i * span;
+            for (UINT k = 0; k < key.count; ++k) *x++ = WORD(expandLocal_[k] + offset);
+        }
+        GLintptr vertexAt = WriteRing(vertexRing_, GL_ARRAY_BUFFER, expandVertices_.data(),
+                                      GLsizeiptr(expandVertices_.size()));
+        GLintptr worldAt = WriteRing(vertexRing_, GL_ARRAY_BUFFER, expandWorlds_.data(),
+                                     GLsizeiptr(expandWorlds_.size()));
+        GLintptr indexAt = WriteRing(indexRing_, GL_ELEMENT_ARRAY_BUFFER, expandIndices_.data(),
+                                     GLsizeiptr(expandIndices_.size() * sizeof(WORD)));
+        ApplyLayout(vertexRing_.name, std::uintptr_t(vertexAt));
+        glBindBuffer(GL_ARRAY_BUFFER, vertexRing_.name);
+        if (setup_.instancing) SetWorldDivisor(0);
+        for (GLuint r = 0; r < 4; ++r)
+            glVertexAttribPointer(kAttrWorld + r, 4, GL_FLOAT, GL_FALSE, GLsizei(kInstanceStride),
+                                  reinterpret_cast<const void*>(worldAt + GLintptr(16 * r)));
+        if (!instanceArrays_) {
+            for (GLuint r = 0; r < 4; ++r) glEnableVertexAttribArray(kAttrWorld + r);
+            instanceArrays_ = true;
+            constantWorldKnown_ = false;
+        }
+        glDrawElements(key.mode, GLsizei(size_t(n) * key.count), GL_UNSIGNED_SHORT,
+                       reinterpret_cast<const void*>(indexAt));
+        ++stats_.glDraws;
+        ++stats_.mergedDraws;
+        stats_.instances += n;
+        done += n;
+    }
+    return true;
+}
+
 void GlDevice::IssueIndexed(const DrawKey& key, const float* worlds, UINT instances) {
     const GLenum type = applied_.indices->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
     const void* first = reinterpret_cast<const void*>(std::uintptr_t(key.first) * applied_.indices->IndexSize());
+    if (instances > 1 && IssueExpanded(key, worlds, instances)) return;
     if (instances == 1 || !setup_.instancing) {
         for (UINT i = 0; i < instances; ++i) {
             SetConstantWorld(worlds + 16 * i);
@@ -774,27 +878,13 @@ void GlDevice::IssueIndexed(const DrawKey& key, const float* worlds, UINT instan
     }
     UINT done = 0;
     while (done < instances) {
-        UINT n = std::min<UINT>(instances - done, UINT(kInstanceCapacity / kInstanceStride));
-        GLsizeiptr bytes = GLsizeiptr(n) * kInstanceStride;
-        glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_);
-        boundArrayBuffer_ = instanceBuffer_;
-        boundArrayBufferKnown_ = true;
-        if (instanceOffset_ + bytes > kInstanceCapacity) {
-            // Fresh storage instead of waiting for draws still reading the old.
-            glBufferData(GL_ARRAY_BUFFER, kInstanceCapacity, nullptr, GL_STREAM_DRAW);
-            instanceOffset_ = 0;
-        }
-        void* target = glMapBufferRange(GL_ARRAY_BUFFER, instanceOffset_, bytes,
-                                        GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
-        if (target) {
-            std::memcpy(target, worlds + 16 * size_t(done), size_t(bytes));
-            glUnmapBuffer(GL_ARRAY_BUFFER);
-        } else {
-            glBufferSubData(GL_ARRAY_BUFFER, instanceOffset_, bytes, worlds + 16 * size_t(done));
-        }
+        UINT n = std::min<UINT>(instances - done, UINT(kInstanceRingBytes / kInstanceStride));
+        GLintptr at = WriteRing(instanceRing_, GL_ARRAY_BUFFER, worlds + 16 * size_t(done),
+                                GLsizeiptr(n) * kInstanceStride);
+        SetWorldDivisor(1);
         for (GLuint r = 0; r < 4; ++r)
             glVertexAttribPointer(kAttrWorld + r, 4, GL_FLOAT, GL_FALSE, GLsizei(kInstanceStride),
-                                  reinterpret_cast<const void*>(instanceOffset_ + GLsizeiptr(16 * r)));
+                                  reinterpret_cast<const void*>(at + GLintptr(16 * r)));
         if (!instanceArrays_) {
             for (GLuint r = 0; r < 4; ++r) glEnableVertexAttribArray(kAttrWorld + r);
             instanceArrays_ = true;
@@ -804,7 +894,6 @@ void GlDevice::IssueIndexed(const DrawKey& key, const float* worlds, UINT instan
         ++stats_.glDraws;
         ++stats_.instancedDraws;
         stats_.instances += n;
-        instanceOffset_ += bytes;
         done += n;
     }
 }
@@ -856,14 +945,14 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     Flush();
     GlIndexBuffer* ib = applied_.indices;
     if ((std::uint64_t(startIndex) + count) * ib->IndexSize() > ib->core.Length()) return D3DERR_INVALIDCALL;
-    UINT maxIndex = ib->MaxIndex(startIndex, count);
-    if (HRESULT hr = CheckVertexRange(applied_.baseVertex, maxIndex + 1); FAILED(hr)) return hr;
+    const GlIndexBuffer::IndexRange range = ib->RangeOf(startIndex, count);
+    if (HRESULT hr = CheckVertexRange(applied_.baseVertex, range.max + 1); FAILED(hr)) return hr;
     pendingKey_ = key;
     if (pendingWorlds_.size() < 16) pendingWorlds_.resize(16 * 64);
     std::memcpy(pendingWorlds_.data(), world, 16 * sizeof(float));
     pendingCount_ = 1;
     ++stats_.apiDraws;
-    if (!batching_ || !setup_.instancing) Flush();
+    if (!batching_) Flush();
     return S_OK;
 }
 

@@ -41,7 +41,8 @@ const GlDriverInfo& ProbeGlDriver();
 struct GlDeviceStats {
     unsigned long long glDraws = 0;        // draw calls issued to OpenGL
     unsigned long long instancedDraws = 0; // of which instanced
-    unsigned long long instances = 0;      // instances drawn by the instanced calls
+    unsigned long long mergedDraws = 0;    // of which copies of a small mesh merged into one draw
+    unsigned long long instances = 0;      // draws collected into the instanced and merged ones
     unsigned long long apiDraws = 0;       // DrawPrimitive and DrawIndexedPrimitive calls accepted
     unsigned long long presents = 0;
 };

@@ -135,20 +135,26 @@ public:
     D3DFORMAT GetFormat() override { return format_; }
 
     UINT IndexSize() const { return format_ == D3DFMT_INDEX32 ? 4 : 2; }
-    // Largest index among `count` indices from `start` (cached per range until
-    // the contents change). The caller has checked that the range is inside.
-    UINT MaxIndex(UINT start, UINT count);
+    // Smallest and largest index among `count` indices from `start` (cached
+    // per range until the contents change). The caller has checked that the
+    // range is inside the buffer.
+    struct IndexRange {
+        UINT min, max;
+    };
+    IndexRange RangeOf(UINT start, UINT count);
+    UINT IndexAt(UINT position) const;
 
     GlBufferCore core;
 
 private:
     GlDevice* device_;
     D3DFORMAT format_;
-    struct RangeMax {
-        UINT start, count, max;
+    struct CachedRange {
+        UINT start, count;
+        IndexRange range;
     };
-    std::vector<RangeMax> maxCache_;
-    std::uint64_t maxCacheGeneration_ = ~std::uint64_t(0);
+    std::vector<CachedRange> rangeCache_;
+    std::uint64_t rangeCacheGeneration_ = ~std::uint64_t(0);
 };
 
 // Settings of the device that come from the driver it was made on.
@@ -257,9 +263,21 @@ private:
     void ComputeLighting();
     void ApplyTexture();
     void ApplySampler();
-    void ApplyLayout(UINT baseVertex);
+    void ApplyLayout(GLuint buffer, std::uintptr_t base);
     void SetConstantWorld(const float* world);
     void IssueIndexed(const DrawKey& key, const float* worlds, UINT instances);
+    bool IssueExpanded(const DrawKey& key, const float* worlds, UINT instances);
+    void SetWorldDivisor(GLuint divisor);
+    // A buffer written front to back and given new storage when full, so
+    // nothing waits for draws still reading what was written before.
+    struct StreamRing {
+        GLuint name = 0;
+        GLsizeiptr capacity = 0;
+        GLsizeiptr offset = 0;
+    };
+    void CreateRing(StreamRing& ring, GLsizeiptr capacity);
+    // Binds the ring to `target` and copies `bytes` into it; the offset written at.
+    GLintptr WriteRing(StreamRing& ring, GLenum target, const void* data, GLsizeiptr bytes);
     HRESULT CheckVertexRange(UINT firstVertex, UINT vertexCount) const;
     void BumpGroup(UniformGroup group) { groupVersions_[group] = ++versionCounter_; }
     void UpdateBackBufferSize(const D3DPRESENT_PARAMETERS& params);
@@ -286,8 +304,11 @@ private:
     unsigned glDirty_ = ~0u;
     bool glValid_ = false;
     GLuint vao_ = 0;
-    GLuint instanceBuffer_ = 0;
-    GLsizeiptr instanceOffset_ = 0;
+    StreamRing instanceRing_, vertexRing_, indexRing_;
+    std::vector<BYTE> expandVertices_, expandWorlds_;
+    std::vector<WORD> expandIndices_;
+    std::vector<UINT> expandLocal_;
+    int worldDivisor_ = -1;  // of the world matrix attributes; -1: unknown
     GlProgram programs_[kVariantCount];
     GlProgram* currentProgram_ = nullptr;
     GLuint boundTexture_ = 0;
@@ -305,7 +326,7 @@ private:
         GLuint buffer = 0;
         DWORD fvf = 0;
         UINT stride = 0;
-        UINT baseVertex = 0;
+        std::uintptr_t base = 0;
         DWORD texCoordIndex = 0;
         bool operator==(const LayoutKey&) const = default;
     } layout_;

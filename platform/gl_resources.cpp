@@ -160,29 +160,33 @@ GlIndexBuffer::GlIndexBuffer(GlDevice* device, UINT length, DWORD usage, D3DFORM
 
 GlIndexBuffer::~GlIndexBuffer() { device_->IndexBufferDestroyed(this); }
 
-UINT GlIndexBuffer::MaxIndex(UINT start, UINT count) {
-    if (maxCacheGeneration_ != core.Generation()) {
-        maxCache_.clear();
-        maxCacheGeneration_ = core.Generation();
-    }
-    for (const RangeMax& r : maxCache_)
-        if (r.start == start && r.count == count) return r.max;
-    UINT max = 0;
-    const BYTE* p = core.Bytes() + size_t(start) * IndexSize();
+UINT GlIndexBuffer::IndexAt(UINT position) const {
+    const BYTE* p = core.Bytes() + size_t(position) * IndexSize();
     if (format_ == D3DFMT_INDEX32) {
-        for (UINT i = 0; i < count; ++i) {
-            std::uint32_t v;
-            std::memcpy(&v, p + size_t(i) * 4, 4);
-            max = std::max(max, UINT(v));
-        }
-    } else {
-        for (UINT i = 0; i < count; ++i) {
-            std::uint16_t v;
-            std::memcpy(&v, p + size_t(i) * 2, 2);
-            max = std::max(max, UINT(v));
-        }
+        std::uint32_t v;
+        std::memcpy(&v, p, 4);
+        return UINT(v);
     }
-    if (maxCache_.size() >= 64) maxCache_.clear();
-    maxCache_.push_back(RangeMax{start, count, max});
-    return max;
+    std::uint16_t v;
+    std::memcpy(&v, p, 2);
+    return UINT(v);
+}
+
+GlIndexBuffer::IndexRange GlIndexBuffer::RangeOf(UINT start, UINT count) {
+    if (rangeCacheGeneration_ != core.Generation()) {
+        rangeCache_.clear();
+        rangeCacheGeneration_ = core.Generation();
+    }
+    for (const CachedRange& r : rangeCache_)
+        if (r.start == start && r.count == count) return r.range;
+    IndexRange range{~0u, 0};
+    for (UINT i = 0; i < count; ++i) {
+        UINT v = IndexAt(start + i);
+        range.min = std::min(range.min, v);
+        range.max = std::max(range.max, v);
+    }
+    if (count == 0) range.min = 0;
+    if (rangeCache_.size() >= 64) rangeCache_.clear();
+    rangeCache_.push_back(CachedRange{start, count, range});
+    return range;
 }

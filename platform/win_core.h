@@ -104,6 +104,7 @@ struct DialogRuntime {
     std::vector<int> sliderValues;
     UINT pendingKey = 0;             // Esc or Enter waiting for typed text to reach the fields
     std::uint64_t pendingKeySince = 0;
+    std::uint64_t serial = 0;  // tells dialogs apart for the drawing side, which keeps windows by name
 };
 
 // What a backend gives the layer.

@@ -51,6 +51,11 @@ public:
                 ControlRuntime* ok = FindControl(top, IDOK);
                 SendMessageA(top.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                              reinterpret_cast<LPARAM>(ok ? ok->window : nullptr));
+                if (!top.ended) {
+                    std::fprintf(stderr, "RecordingPlatform: dialog %d has no script and does not close on OK\n",
+                                 top.tmpl.id);
+                    std::abort();
+                }
             }
         } else if (p_.idle_) {
             p_.idle_();

@@ -6,15 +6,22 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/dinput.h"
 #include "platform/native_window.h"
 #include "platform/win.h"
+#include "platform/win_resources.h"
+#include "platform/win_sdl.h"
 #include "resources/resource.h"
 #include "resources/resources.h"
 
@@ -49,6 +56,47 @@ bool WritePng(const std::string& path, const std::vector<unsigned char>& rgba, i
     png_destroy_write_struct(&png, &info);
     std::fclose(file);
     return true;
+}
+
+// The SDL backend without a window.
+TEST(SdlBackend, ShellOpenHandsTheNameToXdgOpenWithoutWaiting) {
+    // A stand-in opener that takes its time and notes what it was given.
+    std::string dir = std::string(TARVIK_BINARY_DIR) + "/fake_opener";
+    std::string note = dir + "/opened.txt";
+    ASSERT_EQ(std::system(("mkdir -p '" + dir + "' && rm -f '" + note + "'").c_str()), 0);
+    {
+        std::ofstream script(dir + "/xdg-open");
+        script << "#!/bin/sh\nsleep 1\nprintf '%s' \"$1\" > '" << note << "'\n";
+    }
+    chmod((dir + "/xdg-open").c_str(), 0755);
+    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+    const char* url = "http://example.org/tarvik3d?a=1&b='x' y";
+    std::uint64_t start = MonotonicMilliseconds();
+    HINSTANCE result = ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+    std::uint64_t took = MonotonicMilliseconds() - start;
+    setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_GT(reinterpret_cast<INT_PTR>(result), 32);
+    EXPECT_LT(took, 500u);  // the opener sleeps a second; the call does not wait for it
+    std::string opened;
+    for (int i = 0; i < 50 && opened.empty(); ++i) {
+        usleep(100000);
+        std::ifstream in(note);
+        std::stringstream text;
+        text << in.rdbuf();
+        opened = text.str();
+    }
+    EXPECT_EQ(opened, url);  // passed as one argument, quotes and blanks and all
+}
+
+TEST(SdlBackend, TimeGetTimeIsTheMonotonicClockInMilliseconds) {
+    DWORD before = static_cast<DWORD>(MonotonicMilliseconds());
+    DWORD now = timeGetTime();
+    Sleep(30);
+    DWORD later = timeGetTime();
+    EXPECT_LE(now - before, 2u);
+    EXPECT_GE(later - now, 30u);
+    EXPECT_LT(later - now, 200u);
 }
 
 // The window of the test with a GL context of its own standing in for the device.
@@ -219,7 +267,7 @@ TEST_F(SdlWindowTest, ADialogIsDrawnOverTheFrameAndTheGameTicksBehindIt) {
     ASSERT_FALSE(shot.empty());
     WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_dialog_144.png", shot, frameWidth, frameHeight);
 
-    // The dialog (489 x 241 pixels of client with 6 x 13 base units, plus its
+    // The dialog (326 x 148 units, more than 400 x 200 pixels, plus its
     // caption) sits in the middle of the client area, in the dialog face colour.
     RECT client{};
     GetClientRect(window, &client);
@@ -275,17 +323,18 @@ TEST_F(SdlWindowTest, AMouseClickOnOkEndsTheDialog) {
     SetTimer(window, 0, 40, nullptr);
     int x = 0, y = 0;
     SDL_GetWindowPosition(native, &x, &y);
-    // The OK button of the info dialog: (203, 162) size 50 x 14 in dialog units,
-    // with 6 x 13 base units and the dialog centred in the client area.
+    // The OK button of the info dialog: (203, 162) size 50 x 14 in dialog
+    // units, the dialog centred in the client area below its caption, which
+    // is as high as the menu bar.
     RECT client{};
     GetClientRect(window, &client);
     int menuBar = 768 - client.bottom;
-    int dialogWidth = 420, dialogHeight = 310;  // 280 x 191 units
-    int caption = menuBar;                       // the caption is as high as the menu bar
+    const int bx = UiBaseUnitX(), by = UiBaseUnitY();
+    int dialogWidth = DialogUnitsToPixelsX(280, bx), dialogHeight = DialogUnitsToPixelsY(191, by);
     int left = 512 - dialogWidth / 2;
-    int top = menuBar + client.bottom / 2 - (dialogHeight + caption) / 2 + caption;
-    int buttonX = x + left + (203 + 25) * 6 / 4;
-    int buttonY = y + top + (162 + 7) * 13 / 8;
+    int top = menuBar + client.bottom / 2 - (dialogHeight + menuBar) / 2 + menuBar;
+    int buttonX = x + left + DialogUnitsToPixelsX(203 + 25, bx);
+    int buttonY = y + top + DialogUnitsToPixelsY(162 + 7, by);
     char command[256];
     int frame = 0;
     onTick = [&] {
@@ -320,6 +369,137 @@ TEST_F(SdlWindowTest, AMouseClickOnOkEndsTheDialog) {
     EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INFO), window, proc, 0), IDOK);
 }
 
+TEST_F(SdlWindowTest, DialogsTakeTheirSizeFromDialogUnitsAndTheFont) {
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    static HWND dialog;
+    auto proc = [](HWND d, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            dialog = d;
+            SetDlgItemTextA(d, IDC_CONGRATULATION, "Gl\xFC" "ckwunsch! Platz 1 mit 83.457 sec");
+            SetDlgItemTextA(d, IDC_NAME_PLACE1, "J\xFCrgen");
+            SetDlgItemTextA(d, IDC_TIME_PLACE1, "      83.457 sec");
+            SendDlgItemMessageA(d, IDC_DIRECTIONAL_LEVEL, TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
+            SendDlgItemMessageA(d, IDC_DIRECTIONAL_LEVEL, TBM_SETPOS, TRUE, 100);
+            CheckRadioButton(d, IDC_GROUP_FIELDS, IDC_GROUP_CAR, IDC_GROUP_FIELDS);
+            return TRUE;
+        }
+        return FALSE;
+    };
+    for (int id : {IDD_LIGHTING, IDD_HIGHSCORE_LIST, IDD_NAME_ENTRY}) {
+        SCOPED_TRACE(id);
+        dialog = nullptr;
+        std::vector<unsigned char> shot;
+        int frame = 0;
+        onTick = [&] {
+            if (!dialog) return;
+            ++frame;
+            Frame(frame == 3 ? &shot : nullptr);
+            if (frame == 3) EndDialog(dialog, IDOK);
+        };
+        EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), window, proc, 0), IDOK);
+        ASSERT_FALSE(shot.empty());
+        WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_dialog_" + std::to_string(id) + ".png", shot,
+                 frameWidth, frameHeight);
+        // Where the dialog covers the row through the middle of the client area.
+        RECT client{};
+        GetClientRect(window, &client);
+        int row = frameHeight - client.bottom + client.bottom / 2;
+        int left = -1, right = -1;
+        for (int x = 0; x < frameWidth; ++x) {
+            if (Near(&shot[(static_cast<size_t>(row) * frameWidth + x) * 4], kClear)) continue;
+            if (left < 0) left = x;
+            right = x;
+        }
+        int expected = DialogUnitsToPixelsX(FindDialogResource(id)->cx, UiBaseUnitX());
+        EXPECT_NEAR(right - left + 1, expected, 2);
+        EXPECT_NEAR((left + right) / 2, frameWidth / 2, 2);
+    }
+}
+
+TEST_F(SdlWindowTest, ChoosingAMenuItemPostsItsCommand) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    CheckMenuItem(GetMenu(window), IDM_SOUND, MF_BYCOMMAND | MF_CHECKED);
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(native, &x, &y);
+    // "Einstellungen" in the bar, then its first two items: "Sound", and the
+    // grayed "Konfiguration", which must not answer.
+    struct Click {
+        int frame, px, py;
+    };
+    const Click clicks[] = {{2, 88, 9}, {8, 70, 33}, {14, 88, 9}, {20, 70, 50}, {26, 600, 400}};
+    std::vector<unsigned char> shot;
+    int frame = 0;
+    onTick = [&] {
+        ++frame;
+        Frame(frame == 6 ? &shot : nullptr);
+        for (const Click& c : clicks) {
+            char command[128];
+            if (frame == c.frame) {
+                std::snprintf(command, sizeof command, "xdotool mousemove %d %d", x + c.px, y + c.py);
+                EXPECT_EQ(std::system(command), 0);
+            }
+            if (frame == c.frame + 2) {
+                EXPECT_EQ(std::system("xdotool mousedown 1"), 0);
+            }
+            if (frame == c.frame + 4) {
+                EXPECT_EQ(std::system("xdotool mouseup 1"), 0);
+            }
+        }
+        if (frame == 34) PostQuitMessage(0);
+    };
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+    EXPECT_EQ(commands, (std::vector<WPARAM>{MAKEWPARAM(IDM_SOUND, 0)}));
+    ASSERT_FALSE(shot.empty());
+    WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_menu_open.png", shot, frameWidth, frameHeight);
+}
+
+TEST_F(SdlWindowTest, TheArrowKeysStillReachTheKeyboardStateBehindADialog) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    Show();
+    IDirectInput8A* input = nullptr;
+    IDirectInputDevice8A* keyboard = nullptr;
+    ASSERT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                 reinterpret_cast<void**>(&input), nullptr),
+              DI_OK);
+    ASSERT_EQ(input->CreateDevice(GUID_SysKeyboard, &keyboard, nullptr), DI_OK);
+    ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
+    ASSERT_EQ(keyboard->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    SetTimer(window, 0, 40, nullptr);
+    std::vector<BYTE> upWhileOpen;
+    int frame = 0;
+    static HWND dialog;
+    dialog = nullptr;
+    onTick = [&] {
+        Frame();
+        if (!dialog) return;
+        ++frame;
+        if (frame == 2) {
+            EXPECT_EQ(std::system("xdotool keydown Up"), 0);
+        }
+        BYTE keys[256];
+        if (keyboard->GetDeviceState(sizeof keys, keys) == DI_OK) upWhileOpen.push_back(keys[DIK_UP]);
+        if (frame == 8) {
+            EXPECT_EQ(std::system("xdotool keyup Up"), 0);
+            EndDialog(dialog, IDOK);
+        }
+    };
+    auto proc = [](HWND d, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) dialog = d;
+        return message == WM_INITDIALOG;
+    };
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_HELP), window, proc, 0), IDOK);
+    SafeRelease(keyboard);
+    SafeRelease(input);
+    ASSERT_EQ(upWhileOpen.size(), 8u);
+    EXPECT_EQ(upWhileOpen.front(), 0x00);
+    EXPECT_EQ(upWhileOpen[6], 0x80);
+}
+
 TEST_F(SdlWindowTest, ThePollingLoopWaitsInsteadOfSpinning) {
     Show();
     SetTimer(window, 0, 40, nullptr);
@@ -340,8 +520,9 @@ TEST_F(SdlWindowTest, ThePollingLoopWaitsInsteadOfSpinning) {
     double cpu = (micros(after.ru_utime) - micros(before.ru_utime)) + (micros(after.ru_stime) - micros(before.ru_stime));
     double share = cpu / (static_cast<double>(wall) * 1000.0);
     EXPECT_LT(share, 0.05) << "CPU share of one core: " << share * 100 << " %";
-    // The pace is the timer's: 25 ticks a second.
-    EXPECT_GE(ticks, 22);
+    // The pace is the timer's: 25 ticks a second, never more; a machine
+    // loaded by other tests may lose a few.
+    EXPECT_GE(ticks, 18);
     EXPECT_LE(ticks, 26);
 }
 

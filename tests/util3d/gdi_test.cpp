@@ -33,7 +33,7 @@ TEST(Gdi, WindowsSansFacesResolveToTheMetricCompatibleFace) {
 }
 
 TEST(Gdi, TextureFontSizesAndDrawing) {
-    // Part of the texture font's recipe: 12 points at 96 dots per inch.
+    // The texture font's recipe: 12 points at 96 dots per inch give 16 pixels.
     HDC dc = CreateCompatibleDC(nullptr);
     EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 96);
     int height = -MulDiv(12, GetDeviceCaps(dc, LOGPIXELSY), 72);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -215,7 +216,10 @@ TEST_F(TextMeshTest, CurvesStayWithinTheDeviation) {
             std::map<std::pair<DWORD, DWORD>, int> uses;
             for (const auto& f : m.faces)
                 if (IsFront(m, f))
-                    for (int c = 0; c < 3; ++c) ++uses[{std::min(f[c], f[(c + 1) % 3]), std::max(f[c], f[(c + 1) % 3])}];
+                    for (int c = 0; c < 3; ++c) {
+                        DWORD a = f[c], b = f[(c + 1) % 3];
+                        ++uses[{std::min(a, b), std::max(a, b)}];
+                    }
             std::vector<std::pair<Vec3, Vec3>> outline;
             for (const auto& [e, n] : uses)
                 if (n == 1) outline.push_back({m.positions[e.first], m.positions[e.second]});

@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -154,8 +157,9 @@ inline Bytes TextToBinary(const Bytes& text, BinaryOptions options = {}) {
                    (c == '.' && std::isdigit(static_cast<unsigned char>(at(i + 1))))) {
             std::size_t end = i + 1;
             bool real = false;
-            while (std::isdigit(static_cast<unsigned char>(at(end))) || at(end) == '.' || at(end) == 'e' ||
-                   at(end) == 'E' || ((at(end) == '-' || at(end) == '+') && (at(end - 1) == 'e' || at(end - 1) == 'E'))) {
+            auto exponent = [&](std::size_t k) { return at(k) == 'e' || at(k) == 'E'; };
+            while (std::isdigit(static_cast<unsigned char>(at(end))) || at(end) == '.' || exponent(end) ||
+                   ((at(end) == '-' || at(end) == '+') && exponent(end - 1))) {
                 real |= at(end) == '.' || at(end) == 'e' || at(end) == 'E';
                 ++end;
             }
@@ -241,7 +245,7 @@ inline Bytes Compress(const Bytes& file, std::size_t blockSize) {
         z.next_out = packed.data();
         z.avail_out = uInt(packed.size());
         deflate(&z, Z_FINISH);
-        packed.resize(packed.size() - z.avail_out);
+        packed.erase(packed.end() - long(z.avail_out), packed.end());
         deflateEnd(&z);
         Put16(out, unsigned(n));
         Put16(out, unsigned(packed.size() + 2));
