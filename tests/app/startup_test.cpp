@@ -113,7 +113,7 @@ TEST_F(StartUpTest, EachFailingStepEndsWithItsMessages) {
 }
 
 TEST_F(StartUpTest, AFailedStartStillWritesTheHighscores) {
-    std::string file = (std::filesystem::temp_directory_path() / "tarvik_startup_high.dat").string();
+    std::string file = (TestFolder() / "high.dat").string();
     std::filesystem::remove(file);
     platform.failures.acquire = true;
     {

@@ -38,7 +38,7 @@ protected:
         SetDirect3DFactory(CreateRecordingDirect3D);
         RecordingDirect3DTemplate() = RecordingDirect3D();
         RegisterGameResources();
-        highscoreFile = (std::filesystem::temp_directory_path() / "tarvik_whole_game_high.dat").string();
+        highscoreFile = (TestFolder() / "high.dat").string();
         std::filesystem::remove(highscoreFile);
     }
     void TearDown() override {

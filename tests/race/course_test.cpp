@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,7 +13,7 @@
 namespace {
 
 std::filesystem::path TempFile(const std::string& name, const std::string& content) {
-    auto dir = std::filesystem::temp_directory_path() / "tarvik_course_test";
+    auto dir = std::filesystem::temp_directory_path() / ("tarvik_course_test_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     auto path = dir / name;
     std::ofstream(path, std::ios::binary) << content;

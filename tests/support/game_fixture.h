@@ -2,6 +2,8 @@
 // temporary folder, the recording device, and the recording sound device.
 #pragma once
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -10,6 +12,14 @@
 
 #include "app/game.h"
 #include "platform/recording_device.h"
+
+// A folder of this test process's own: the sanitizer and plain builds run
+// their test programs side by side.
+inline std::filesystem::path TestFolder() {
+    auto dir = std::filesystem::temp_directory_path() / ("tarvik_test_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    return dir;
+}
 
 // A course of 70 x 70 fields, all `fill`, with single fields set on top.
 struct CourseSpec {
@@ -22,8 +32,7 @@ struct CourseSpec {
 };
 
 inline std::string WriteCourse(const std::string& name, const CourseSpec& spec) {
-    auto dir = std::filesystem::temp_directory_path() / "tarvik_game_test";
-    std::filesystem::create_directories(dir);
+    auto dir = TestFolder();
     std::vector<FieldType> grid(70 * 70, spec.fill);
     for (const auto& c : spec.cells) grid[c.row * 70 + c.column] = c.type;
     auto path = dir / (name + ".txt");
@@ -37,7 +46,7 @@ inline std::string WriteCourse(const std::string& name, const CourseSpec& spec) 
 inline GameFiles TestFiles(const std::string& name, const CourseSpec& spec = {}) {
     GameFiles files;
     files.course = WriteCourse(name, spec);
-    files.highscores = (std::filesystem::temp_directory_path() / "tarvik_game_test" / (name + "_high.dat")).string();
+    files.highscores = (TestFolder() / (name + "_high.dat")).string();
     std::filesystem::remove(files.highscores);
     return files;
 }
@@ -72,7 +81,7 @@ inline void WriteWave(const std::filesystem::path& path) {
 class InSoundFolder {
 public:
     InSoundFolder() : previous_(std::filesystem::current_path()) {
-        auto dir = std::filesystem::temp_directory_path() / "tarvik_race_sounds";
+        auto dir = TestFolder() / "sounds";
         std::filesystem::create_directories(dir / "media");
         for (const char* name : {"race_hintergrund.wav", "race_boxenluder.wav", "race_hupe.wav", "race_crash.wav"})
             WriteWave(dir / "media" / name);

@@ -1,0 +1,115 @@
+#!/usr/bin/env bash
+# Plays the real game end to end on a virtual X server with the software
+# renderer and no sound device, driven by xdotool: the title, Space, driving,
+# the debug read-out, the help and lighting dialogs, Esc with the highscore
+# list, and high.dat written. Every step's screenshot is checked for what must
+# be on it and kept in the artifacts folder.
+#   play.sh GAME_BINARY SOURCE_DIR ARTIFACT_DIR
+set -euo pipefail
+
+game=$1 source=$2 artifacts=$3
+if [ -z "${E2E_INNER:-}" ]; then
+  export E2E_INNER=1
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+mkdir -p "$artifacts"
+rm -f "$artifacts"/*.png
+work=$(mktemp -d)
+trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+cp -r "$source/data/." "$work/"
+rm -f "$work/high.dat"
+cd "$work"
+
+fail() { echo "e2e: FAILED: $*" >&2; exit 1; }
+shot() { import -window root "$artifacts/$1.png"; echo "$artifacts/$1.png"; }
+# Share of the pixels of a region (WxH+X+Y) within a colour distance of COLOUR.
+share() {  # image region colour fuzz
+  convert "$1" -crop "$2" +repage -alpha off -fuzz "$4" -fill '#ff00fe' -opaque "$3" \
+    -fill black +opaque '#ff00fe' -fill white -opaque '#ff00fe' -format '%[fx:mean]' info:
+}
+expect_share() {  # image region colour fuzz minimum what
+  local s
+  s=$(share "$1" "$2" "$3" "$4")
+  awk -v s="$s" -v m="$5" 'BEGIN { exit !(s >= m) }' || fail "$6: share $s of $3 in $2 below $5 ($1)"
+  echo "e2e: $6: share $s of $3 (at least $5)"
+}
+hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
+alive() { kill -0 "$pid" 2>/dev/null || fail "the game ended early: $(cat game.log)"; }
+
+SDL_AUDIODRIVER=dummy "$game" >game.log 2>&1 &
+pid=$!
+xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null
+sleep 3
+alive
+# Without a desktop the software device's warning goes to the terminal, and
+# the game goes on.
+grep -q 'Kein HAL-Device - das wird langsam!' game.log || fail "no warning of the software device"
+
+img=$(shot 01-title)
+expect_share "$img" 1024x10+0+2 '#d4d0c8' 15% 0.5 "menu bar"
+expect_share "$img" 1024x700+0+30 '#00ffff' 25% 0.02 "cyan title letters"
+expect_share "$img" 1024x80+0+40 '#6090e0' 30% 0.2 "sky"
+
+# The help dialog (Info > Hilfe) opens over the running title and closes with Esc.
+xdotool mousemove 146 9 click 1
+sleep 0.7
+xdotool mousemove 160 32 click 1
+sleep 1.2
+img=$(shot 02-help)
+expect_share "$img" 500x200+262+300 '#d4d0c8' 10% 0.3 "help dialog"
+xdotool key Escape
+sleep 1
+alive
+
+hold space 0.15
+sleep 1
+hold Up 2.5
+img=$(shot 03-driving)
+expect_share "$img" 230x60+790+25 '#ffff00' 20% 0.02 "yellow read-outs"
+expect_share "$img" 1024x300+0+440 '#8b5a2b' 35% 0.2 "wooden track"
+
+# F12 toggles on every tick it is held: tap, for varying lengths, until the
+# debug lines show.
+for try in 1 2 3 4 5 6 7 8 9 10 11 12; do
+  hold F12 "0.0$(( (try % 4) * 2 + 3 ))"
+  sleep 0.4
+  img=$(shot 04-debug)
+  if [ "$(awk -v s="$(share "$img" 330x35+730+92 '#ffff00' 20%)" 'BEGIN { print (s >= 0.03) }')" = 1 ]; then break; fi
+  [ "$try" = 12 ] && fail "no debug lines after 12 taps of F12"
+done
+echo "e2e: debug lines after $try taps of F12"
+hold Left 0.6
+hold Right 0.6
+for key in F1 F2 F3 F3 F4; do xdotool key "$key"; sleep 0.2; done
+alive
+
+# The lighting dialog (Einstellungen > Beleuchtung): raise the headlight slider.
+xdotool mousemove 88 9 click 1
+sleep 0.7
+xdotool mousemove 84 67 click 1
+sleep 1.2
+img=$(shot 05-lighting)
+expect_share "$img" 400x100+300+380 '#d4d0c8' 10% 0.3 "lighting dialog"
+expect_share "$img" 10x10+450+303 '#4d66a6' 8% 0.5 "headlight slider thumb at 0"
+xdotool mousemove 455 308 mousedown 1 mousemove 600 308 mousemove 700 308 mouseup 1
+sleep 0.8
+img=$(shot 06-headlight)
+expect_share "$img" 10x10+695+303 '#4d66a6' 8% 0.5 "headlight slider thumb moved right"
+xdotool key Return
+sleep 1
+alive
+
+# Esc: the ending behind the highscore list; OK closes the list and the game.
+xdotool key Escape
+sleep 2
+img=$(shot 07-list)
+expect_share "$img" 400x200+312+300 '#d4d0c8' 10% 0.3 "highscore list"
+xdotool key Return
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$pid" 2>/dev/null && fail "the game did not close after the list"
+wait "$pid" || true
+[ -f high.dat ] || fail "no high.dat written"
+[ "$(wc -l < high.dat)" = 5 ] || fail "high.dat has not five lines"
+echo "e2e: high.dat written: $(head -c 60 high.dat | tr '\r\n' '  ')"
+echo "e2e: passed"
