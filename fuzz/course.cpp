@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     long sum = 0;
     for (int r = -2; r < 103; ++r)
         for (int c = -2; c < 103; ++c) sum += course.FieldAt(c, r);
-    for (float v : {-1e38f, -140.0f, 0.0f, 139.99f, 1e38f}) sum += course.ColumnOf(v) + course.RowOf(v);
+    for (float v : {-1e38f, -140.0f, 0.0f, 139.99f, 1e38f}) sum += long(course.ColumnOf(v)) + long(course.RowOf(v));
     std::remove(path.c_str());
     sink = sum;  // keeps the look-ups from being optimised away
     return 0;

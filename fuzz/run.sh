@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 mode=${1:-60}
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTARVIK_FUZZ=ON >/dev/null
-cmake --build build-fuzz -j "$(nproc)" $(cd build-fuzz && ninja -t targets all | grep -o '^fuzz_[a-z_0-9]*' | sort -u)
+cmake --build build-fuzz -j "$(nproc)" --target $(cd build-fuzz && ninja -t targets all | grep -o "^fuzz_[a-z_0-9]*" | sort -u)
 status=0
 for target in build-fuzz/fuzz_*; do
   [ -x "$target" ] || continue
@@ -15,7 +15,7 @@ for target in build-fuzz/fuzz_*; do
   corpus=fuzz/corpus/$name
   mkdir -p "$corpus"
   if [ "$mode" = "--smoke" ]; then
-    if "$target" -runs=0 "$corpus" >/dev/null 2>"build-fuzz/$name.log"; then
+    if "$target" -artifact_prefix=build-fuzz/ -runs=0 "$corpus" >/dev/null 2>"build-fuzz/$name.log"; then
       echo "fuzz $name: corpus of $(ls "$corpus" | wc -l) inputs ran clean"
     else
       cat "build-fuzz/$name.log"
@@ -23,7 +23,7 @@ for target in build-fuzz/fuzz_*; do
     fi
   else
     mkdir -p "fuzz/corpus-new/$name"
-    "$target" -max_total_time="$mode" -print_final_stats=1 "fuzz/corpus-new/$name" "$corpus" || status=1
+    "$target" -artifact_prefix=build-fuzz/ -max_total_time="$mode" -print_final_stats=1 "fuzz/corpus-new/$name" "$corpus" || status=1
   fi
 done
 exit $status
