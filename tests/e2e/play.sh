@@ -7,7 +7,7 @@
 #   play.sh GAME_BINARY SOURCE_DIR ARTIFACT_DIR
 set -euo pipefail
 
-game=$1 source=$2 artifacts=$3
+game=$(realpath "$1") source=$(realpath "$2") artifacts=$(realpath -m "$3")
 if [ -z "${E2E_INNER:-}" ]; then
   export E2E_INNER=1
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
@@ -39,7 +39,7 @@ alive() { kill -0 "$pid" 2>/dev/null || fail "the game ended early: $(cat game.l
 
 SDL_AUDIODRIVER=dummy "$game" >game.log 2>&1 &
 pid=$!
-xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null
+timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null || fail "no game window: $(cat game.log)"
 sleep 3
 alive
 # Without a desktop the software device's warning goes to the terminal, and
@@ -105,6 +105,7 @@ xdotool key Escape
 sleep 2
 img=$(shot 07-list)
 expect_share "$img" 400x200+312+300 '#d4d0c8' 10% 0.3 "highscore list"
+expect_share "$img" 1024x700+0+30 '#00ffff' 25% 0.003 "cyan credits of the ending behind the list"
 xdotool key Return
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
 kill -0 "$pid" 2>/dev/null && fail "the game did not close after the list"
