@@ -20,21 +20,10 @@ struct StartUpCase {
 // the sounds, each of which can be made to fail.
 class StartUpTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        RegisterGameResources();
-        UseRecordingSound(sound);
-        SetDirect3DFactory(CreateRecordingDirect3D);
-        RecordingDirect3DTemplate() = RecordingDirect3D();
-    }
-    void TearDown() override {
-        SetCurrentGame(nullptr);
-        UseRecordingSound(nullptr);
-        SetDirect3DFactory(nullptr);
-        RecordingDirect3DTemplate() = RecordingDirect3D();
-    }
     InSoundFolder folder;
     RecordingPlatform platform;
     std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
+    RecordingBackends backends{sound};
 };
 
 TEST_F(StartUpTest, EachFailingStepEndsWithItsMessages) {

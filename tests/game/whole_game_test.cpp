@@ -34,19 +34,10 @@ protected:
     void SetUp() override {
         previous_ = std::filesystem::current_path();
         std::filesystem::current_path(std::string(TARVIK_SOURCE_DIR) + "/data");
-        UseRecordingSound(sound);
-        SetDirect3DFactory(CreateRecordingDirect3D);
-        RecordingDirect3DTemplate() = RecordingDirect3D();
-        RegisterGameResources();
         highscoreFile = (TestFolder() / "high.dat").string();
         std::filesystem::remove(highscoreFile);
     }
-    void TearDown() override {
-        SetCurrentGame(nullptr);
-        UseRecordingSound(nullptr);
-        SetDirect3DFactory(nullptr);
-        std::filesystem::current_path(previous_);
-    }
+    void TearDown() override { std::filesystem::current_path(previous_); }
     // Builds the game, starts it and hands it to `play`; the game is torn down
     // (and high.dat written) when this returns.
     template <class Play>
@@ -67,6 +58,7 @@ protected:
     std::filesystem::path previous_;
     RecordingPlatform platform;
     std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
+    RecordingBackends backends{sound};
     std::string highscoreFile;
 };
 

@@ -53,8 +53,10 @@ inline GameFiles TestFiles(const std::string& name, const CourseSpec& spec = {})
 
 #include <gtest/gtest.h>
 
+#include "app/shell.h"
 #include "platform/dsound_recording.h"
 #include "platform/win_recording.h"
+#include "resources/resources.h"
 
 // Writes a short 8-bit mono wave file.
 inline void WriteWave(const std::filesystem::path& path) {
@@ -91,6 +93,26 @@ public:
 
 private:
     std::filesystem::path previous_;
+};
+
+// The whole program on the recording backends: sound and Direct3D record, the
+// game's resources are registered, and everything is put back afterwards.
+class RecordingBackends {
+public:
+    explicit RecordingBackends(std::shared_ptr<SoundRecorder> sound) {
+        RegisterGameResources();
+        UseRecordingSound(std::move(sound));
+        SetDirect3DFactory(CreateRecordingDirect3D);
+        RecordingDirect3DTemplate() = RecordingDirect3D();
+    }
+    ~RecordingBackends() {
+        SetCurrentGame(nullptr);
+        UseRecordingSound(nullptr);
+        SetDirect3DFactory(nullptr);
+        RecordingDirect3DTemplate() = RecordingDirect3D();
+    }
+    RecordingBackends(const RecordingBackends&) = delete;
+    RecordingBackends& operator=(const RecordingBackends&) = delete;
 };
 
 // A mesh that draws one tagged indexed draw per subset, so tests can tell the
