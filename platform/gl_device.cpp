@@ -96,6 +96,11 @@ constexpr UINT kExpandMaxSpan = 256;          // vertices of one copy
 constexpr UINT kExpandMaxVertices = 65536;    // per draw, so 16-bit indices reach them all
 constexpr GLsizeiptr kVertexRingBytes = GLsizeiptr(8) << 20;
 constexpr GLsizeiptr kIndexRingBytes = GLsizeiptr(2) << 20;
+// Collections of at least this many copies are merged into buffers kept
+// from frame to frame, up to a size and a number of them.
+constexpr UINT kMergedMinCopies = 32;
+constexpr size_t kMergedMaxVertices = size_t(1) << 20;
+constexpr size_t kMergedMaxEntries = 32;
 
 std::set<GlDevice*>& LiveDevices() {
     static std::set<GlDevice*> devices;
@@ -195,8 +200,12 @@ GlDevice::GlDevice(const GlContextSetup& setup, const D3DPRESENT_PARAMETERS& par
 GlDevice::~GlDevice() {
     LiveDevices().erase(this);
     if (MakeCurrent()) {
-        for (GlProgram& p : programs_)
+        for (auto& [key, p] : programs_)
             if (p.id) glDeleteProgram(p.id);
+        for (MergedCopies& m : merged_) {
+            GLuint names[2] = {m.vertices, m.indices};
+            glDeleteBuffers(2, names);
+        }
         if (vao_) glDeleteVertexArrays(1, &vao_);
         for (StreamRing* ring : {&instanceRing_, &vertexRing_, &indexRing_})
             if (ring->name) glDeleteBuffers(1, &ring->name);
@@ -218,6 +227,7 @@ bool GlDevice::Initialise() {
     std::string log;
     if (!BuildGlProgram(setup_.core, setup_.clipControl, 0, &programs_[0], &log)) {
         SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: the device's shaders do not build: %s", log.c_str());
+        programs_.clear();
         return false;
     }
     currentProgram_ = &programs_[0];
@@ -296,19 +306,23 @@ void GlDevice::ResolveState() {
     const unsigned d = dirty_;
     dirty_ = 0;
     unsigned gl = 0, groups = 0;
+    bool global = false;  // a change beyond the object being drawn
 
     if (d & kDirtyTransform) {
         bool view = std::memcmp(&state_.view, &applied_.view, sizeof(D3DMATRIX)) != 0;
         bool projection = std::memcmp(&state_.projection, &applied_.projection, sizeof(D3DMATRIX)) != 0;
         if (view || projection) groups |= Group(kGroupTransform);
         if (view) groups |= Group(kGroupLighting);  // lights live in camera space
+        global = view || projection;
     }
     if (d & kDirtyRender)
         for (const Watched& w : kWatchedRender)
-            if (state_.renderStates[w.state] != applied_.render[w.state]) gl |= w.gl, groups |= w.groups | 0x80000000u;
+            if (state_.renderStates[w.state] != applied_.render[w.state])
+                gl |= w.gl, groups |= w.groups | 0x80000000u, global = true;
     if (d & kDirtyStage)
         for (const Watched& w : kWatchedStage)
-            if (state_.stageStates[0][w.state] != applied_.stage[w.state]) gl |= w.gl, groups |= w.groups | 0x80000000u;
+            if (state_.stageStates[0][w.state] != applied_.stage[w.state])
+                gl |= w.gl, groups |= w.groups | 0x80000000u, global = true;
     GlTexture* texture = applied_.texture;
     if (d & kDirtyTexture) {
         auto it = textures_.find(state_.textures[0]);
@@ -319,7 +333,7 @@ void GlDevice::ResolveState() {
         groups |= Group(kGroupMaterial);
     if ((d & kDirtyLights) && (std::memcmp(state_.lights, applied_.lights, sizeof(applied_.lights)) != 0 ||
                                std::memcmp(state_.lightEnabled, applied_.lightOn, sizeof(applied_.lightOn)) != 0))
-        groups |= Group(kGroupLighting);
+        groups |= Group(kGroupLighting), global = true;
     if ((d & kDirtyShader) && state_.fvf != applied_.fvf)
         groups |= Group(kGroupFormat) | Group(kGroupLighting);  // which material sources a vertex supplies
     GlVertexBuffer* stream = applied_.stream;
@@ -337,9 +351,14 @@ void GlDevice::ResolveState() {
     }
     if (!gl && !groups) return;
 
-    // Something besides the world matrix changed: what was collected is drawn
-    // with the old state first.
-    Flush();
+    // Something besides the world matrix changed. If it was only the object
+    // (texture, material, format, buffers) and the draws may be reordered,
+    // what was collected waits for more of its kind; otherwise everything
+    // collected is drawn with the old state first.
+    if (global || !ParkingAllowed())
+        Flush();
+    else
+        Park();
     if (d & kDirtyTransform) {
         applied_.view = state_.view;
         applied_.projection = state_.projection;
@@ -371,11 +390,107 @@ void GlDevice::ResolveState() {
 }
 
 void GlDevice::BeforeResourceChange(const void* resource) {
-    if (pendingCount_ == 0) return;
+    if (pendingCount_ == 0 && parkedUsed_ == 0) return;
     if (resource == static_cast<const void*>(applied_.texture) ||
         resource == static_cast<const void*>(applied_.stream) ||
-        resource == static_cast<const void*>(applied_.indices))
+        resource == static_cast<const void*>(applied_.indices) || ParkedUses(resource))
         Flush();
+}
+
+bool GlDevice::ParkingAllowed() const {
+    const DWORD zFunc = applied_.render[D3DRS_ZFUNC];
+    return batching_ && setup_.depthBits > 0 && applied_.render[D3DRS_ZENABLE] != D3DZB_FALSE &&
+           applied_.render[D3DRS_ZWRITEENABLE] != 0 && applied_.render[D3DRS_ALPHABLENDENABLE] == 0 &&
+           (zFunc == D3DCMP_LESS || zFunc == D3DCMP_LESSEQUAL);
+}
+
+GlDevice::ObjectState GlDevice::CurrentObject() const {
+    ObjectState o;
+    o.texture = applied_.texture;
+    o.material = applied_.material;
+    o.fvf = applied_.fvf;
+    o.stream = applied_.stream;
+    o.stride = applied_.stride;
+    o.indices = applied_.indices;
+    o.baseVertex = applied_.baseVertex;
+    return o;
+}
+
+bool GlDevice::SameObject(const ObjectState& a, const ObjectState& b) {
+    return a.texture == b.texture && a.fvf == b.fvf && a.stream == b.stream && a.stride == b.stride &&
+           a.indices == b.indices && a.baseVertex == b.baseVertex &&
+           std::memcmp(&a.material, &b.material, sizeof(D3DMATERIAL8)) == 0;
+}
+
+void GlDevice::ApplyObject(const ObjectState& o) {
+    if (o.texture != applied_.texture) {
+        applied_.texture = o.texture;
+        glDirty_ |= kGlTexture | kGlSampler;
+        BumpGroup(kGroupStage);
+    }
+    if (std::memcmp(&o.material, &applied_.material, sizeof(D3DMATERIAL8)) != 0) {
+        applied_.material = o.material;
+        BumpGroup(kGroupMaterial);
+    }
+    if (o.fvf != applied_.fvf) {
+        applied_.fvf = o.fvf;
+        BumpGroup(kGroupFormat);
+        BumpGroup(kGroupLighting);
+    }
+    applied_.stream = o.stream;
+    applied_.stride = o.stride;
+    if (o.indices != applied_.indices) glDirty_ |= kGlIndices;
+    applied_.indices = o.indices;
+    applied_.baseVertex = o.baseVertex;
+}
+
+void GlDevice::Park() {
+    if (pendingCount_ == 0) return;
+    const ObjectState object = CurrentObject();
+    const float* worlds = pendingWorlds_.data();
+    const size_t floats = 16 * size_t(pendingCount_);
+    ParkedBatch* target = nullptr;
+    for (size_t i = 0; i < parkedUsed_ && !target; ++i)
+        if (parked_[i].key == pendingKey_ && SameObject(parked_[i].object, object)) target = &parked_[i];
+    if (!target) {
+        if (parkedUsed_ == parked_.size()) parked_.emplace_back();
+        target = &parked_[parkedUsed_++];
+        target->key = pendingKey_;
+        target->object = object;
+        target->worlds.clear();
+        target->count = 0;
+    }
+    target->worlds.insert(target->worlds.end(), worlds, worlds + floats);
+    target->count += pendingCount_;
+    pendingCount_ = 0;
+}
+
+void GlDevice::Unpark(const DrawKey& key) {
+    if (parkedUsed_ == 0) return;
+    const ObjectState object = CurrentObject();
+    for (size_t i = 0; i < parkedUsed_; ++i) {
+        ParkedBatch& b = parked_[i];
+        if (!(b.key == key) || !SameObject(b.object, object)) continue;
+        const size_t floats = 16 * size_t(b.count + pendingCount_);
+        if (pendingWorlds_.size() < floats) pendingWorlds_.resize(std::max(floats, 2 * pendingWorlds_.size()));
+        std::memmove(pendingWorlds_.data() + 16 * size_t(b.count), pendingWorlds_.data(),
+                     16 * sizeof(float) * pendingCount_);
+        std::memcpy(pendingWorlds_.data(), b.worlds.data(), 16 * sizeof(float) * b.count);
+        pendingCount_ += b.count;
+        std::swap(parked_[i], parked_[parkedUsed_ - 1]);
+        --parkedUsed_;
+        return;
+    }
+}
+
+bool GlDevice::ParkedUses(const void* resource) const {
+    for (size_t i = 0; i < parkedUsed_; ++i) {
+        const ObjectState& o = parked_[i].object;
+        if (resource == static_cast<const void*>(o.texture) || resource == static_cast<const void*>(o.stream) ||
+            resource == static_cast<const void*>(o.indices))
+            return true;
+    }
+    return false;
 }
 
 void GlDevice::TextureCreated(GlTexture* texture) { textures_[texture] = texture; }
@@ -398,6 +513,7 @@ void GlDevice::VertexBufferCreated(GlVertexBuffer* buffer) { vertexBuffers_[buff
 
 void GlDevice::VertexBufferDestroyed(GlVertexBuffer* buffer) {
     BeforeResourceChange(buffer);
+    DropMergedCopies(buffer);
     vertexBuffers_.erase(buffer);
     if (state_.stream == buffer) state_.stream = nullptr;
     if (applied_.stream == buffer) applied_.stream = nullptr;
@@ -410,6 +526,7 @@ void GlDevice::IndexBufferCreated(GlIndexBuffer* buffer) { indexBuffers_[buffer]
 
 void GlDevice::IndexBufferDestroyed(GlIndexBuffer* buffer) {
     BeforeResourceChange(buffer);
+    DropMergedCopies(buffer);
     indexBuffers_.erase(buffer);
     if (state_.indices == buffer) state_.indices = nullptr;
     if (applied_.indices == buffer) applied_.indices = nullptr;
@@ -520,11 +637,34 @@ GlProgram* GlDevice::SelectProgram() {
     unsigned variant = 0;
     if (applied_.render[D3DRS_ALPHATESTENABLE]) variant |= kVariantAlphaTest;
     if (applied_.render[D3DRS_SHADEMODE] == D3DSHADE_FLAT) variant |= kVariantFlat;
-    GlProgram* p = &programs_[variant];
-    if (!p->id) {
+    const DWORD* st = applied_.stage;
+    GlFixedStage stage;
+    stage.hasTexture = applied_.texture != nullptr;
+    stage.addSpecular = applied_.render[D3DRS_SPECULARENABLE] != 0;
+    stage.colorOp = st[D3DTSS_COLOROP];
+    stage.colorArg1 = st[D3DTSS_COLORARG1];
+    stage.colorArg2 = st[D3DTSS_COLORARG2];
+    stage.alphaOp = st[D3DTSS_ALPHAOP];
+    stage.alphaArg1 = st[D3DTSS_ALPHAARG1];
+    stage.alphaArg2 = st[D3DTSS_ALPHAARG2];
+    stage.alphaFunc = (variant & kVariantAlphaTest) ? applied_.render[D3DRS_ALPHAFUNC] : 0;
+    const std::uint64_t key = fixedStages_ ? stage.Key() << 2 | variant : variant;
+    auto found = programs_.find(key);
+    GlProgram* p = found != programs_.end() ? &found->second : nullptr;
+    if (!p) {
+        // Each state the game draws with gets its own program, once. If one
+        // does not build, every draw from then on uses the variants that
+        // read the stage from uniforms.
         std::string log;
-        if (BuildGlProgram(setup_.core, setup_.clipControl, variant, p, &log)) {
+        GlProgram built;
+        if (BuildGlProgram(setup_.core, setup_.clipControl, variant, &built, &log, fixedStages_ ? &stage : nullptr)) {
+            p = &(programs_[key] = built);
             currentProgram_ = p;  // building leaves it in use
+        } else if (fixedStages_) {
+            SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: shader for stage %llx does not build: %s",
+                         static_cast<unsigned long long>(key), log.c_str());
+            fixedStages_ = false;
+            return SelectProgram();
         } else {
             SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: shader variant %u does not build: %s", variant,
                          log.c_str());
@@ -817,6 +957,11 @@ bool GlDevice::IssueExpanded(const DrawKey& key, const float* worlds, UINT insta
     const GLsizeiptr chunkVertexBytes = GLsizeiptr(kExpandMaxVertices) * (stride + kInstanceStride);
     if (chunkVertexBytes > kVertexRingBytes || GLsizeiptr(kExpandMaxVertices) * 3 * 2 > kIndexRingBytes) return false;
 
+    if (instances >= kMergedMinCopies && size_t(instances) * span <= kMergedMaxVertices) {
+        DrawMergedCopies(key, worlds, instances);
+        return true;
+    }
+
     const BYTE* source = vb->core.Bytes() + (size_t(applied_.baseVertex) + range.min) * stride;
     expandLocal_.resize(key.count);
     for (UINT k = 0; k < key.count; ++k) expandLocal_[k] = ib->IndexAt(key.first + k) - range.min;
@@ -864,6 +1009,117 @@ bool GlDevice::IssueExpanded(const DrawKey& key, const float* worlds, UINT insta
     return true;
 }
 
+void GlDevice::DrawMergedCopies(const DrawKey& key, const float* worlds, UINT instances) {
+    GlIndexBuffer* ib = applied_.indices;
+    GlVertexBuffer* vb = applied_.stream;
+    const UINT stride = applied_.stride;
+    const size_t worldFloats = 16 * size_t(instances);
+    MergedCopies* hit = nullptr;
+    MergedCopies* stale = nullptr;  // the same mesh's copies of an earlier frame
+    for (MergedCopies& m : merged_) {
+        if (!(m.key == key) || m.vb != vb || m.ib != ib || m.baseVertex != applied_.baseVertex || m.stride != stride)
+            continue;
+        if (m.vbGeneration == vb->core.Generation() && m.ibGeneration == ib->core.Generation() &&
+            m.worlds.size() == worldFloats && std::memcmp(m.worlds.data(), worlds, worldFloats * sizeof(float)) == 0) {
+            hit = &m;
+            break;
+        }
+        if (m.lastUsed != stats_.presents && !stale) stale = &m;
+    }
+    if (!hit) {
+        if (!stale) {
+            if (merged_.size() >= kMergedMaxEntries) {
+                // Make room by dropping the one left unused longest.
+                auto oldest = std::min_element(merged_.begin(), merged_.end(),
+                                               [](const MergedCopies& a, const MergedCopies& b) {
+                                                   return a.lastUsed < b.lastUsed;
+                                               });
+                GLuint names[2] = {oldest->vertices, oldest->indices};
+                glDeleteBuffers(2, names);
+                merged_.erase(oldest);
+            }
+            merged_.emplace_back();
+            stale = &merged_.back();
+            GLuint names[2] = {0, 0};
+            glGenBuffers(2, names);
+            stale->vertices = names[0];
+            stale->indices = names[1];
+        }
+        hit = stale;
+        const GlIndexBuffer::IndexRange range = ib->RangeOf(key.first, key.count);
+        const UINT span = range.max - range.min + 1;
+        const BYTE* source = vb->core.Bytes() + (size_t(applied_.baseVertex) + range.min) * stride;
+        const size_t vertexBytes = size_t(instances) * span * stride;
+        expandVertices_.resize(vertexBytes + size_t(instances) * span * kInstanceStride);
+        std::vector<std::uint32_t> indices(size_t(instances) * key.count);
+        BYTE* v = expandVertices_.data();
+        BYTE* w = v + vertexBytes;
+        std::uint32_t* x = indices.data();
+        for (UINT i = 0; i < instances; ++i) {
+            std::memcpy(v, source, size_t(span) * stride);
+            v += size_t(span) * stride;
+            for (UINT k = 0; k < span; ++k, w += kInstanceStride) std::memcpy(w, worlds + 16 * size_t(i), kInstanceStride);
+            for (UINT k = 0; k < key.count; ++k) *x++ = ib->IndexAt(key.first + k) - range.min + i * span;
+        }
+        BindBufferForUpload(hit->vertices);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(expandVertices_.size()), expandVertices_.data(), GL_DYNAMIC_DRAW);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, hit->indices);
+        boundIndexBuffer_ = hit->indices;
+        boundIndexBufferKnown_ = true;
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * sizeof(std::uint32_t)), indices.data(),
+                     GL_DYNAMIC_DRAW);
+        hit->key = key;
+        hit->vb = vb;
+        hit->ib = ib;
+        hit->vbGeneration = vb->core.Generation();
+        hit->ibGeneration = ib->core.Generation();
+        hit->baseVertex = applied_.baseVertex;
+        hit->stride = stride;
+        hit->worlds.assign(worlds, worlds + worldFloats);
+        hit->worldsAt = GLintptr(vertexBytes);
+        hit->indexCount = GLsizei(indices.size());
+        layoutKnown_ = false;  // the layout's buffer was rebound for the upload
+        ++stats_.mergedBuilds;
+    }
+    hit->lastUsed = stats_.presents;
+
+    ApplyLayout(hit->vertices, 0);
+    if (!boundArrayBufferKnown_ || boundArrayBuffer_ != hit->vertices) BindBufferForUpload(hit->vertices);
+    if (setup_.instancing) SetWorldDivisor(0);
+    for (GLuint r = 0; r < 4; ++r)
+        glVertexAttribPointer(kAttrWorld + r, 4, GL_FLOAT, GL_FALSE, GLsizei(kInstanceStride),
+                              reinterpret_cast<const void*>(hit->worldsAt + GLintptr(16 * r)));
+    if (!instanceArrays_) {
+        for (GLuint r = 0; r < 4; ++r) glEnableVertexAttribArray(kAttrWorld + r);
+        instanceArrays_ = true;
+        constantWorldKnown_ = false;
+    }
+    if (!boundIndexBufferKnown_ || boundIndexBuffer_ != hit->indices) {
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, hit->indices);
+        boundIndexBuffer_ = hit->indices;
+        boundIndexBufferKnown_ = true;
+    }
+    glDrawElements(key.mode, hit->indexCount, GL_UNSIGNED_INT, nullptr);
+    ++stats_.glDraws;
+    ++stats_.mergedDraws;
+    stats_.instances += instances;
+}
+
+void GlDevice::DropMergedCopies(const void* buffer) {
+    for (size_t i = merged_.size(); i-- > 0;) {
+        MergedCopies& m = merged_[i];
+        if (buffer && buffer != static_cast<const void*>(m.vb) && buffer != static_cast<const void*>(m.ib)) continue;
+        if (MakeCurrent()) {
+            GLuint names[2] = {m.vertices, m.indices};
+            glDeleteBuffers(2, names);
+        }
+        merged_.erase(merged_.begin() + std::ptrdiff_t(i));
+    }
+    boundArrayBufferKnown_ = false;
+    boundIndexBufferKnown_ = false;
+    layoutKnown_ = false;
+}
+
 void GlDevice::IssueIndexed(const DrawKey& key, const float* worlds, UINT instances) {
     const GLenum type = applied_.indices->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
     const void* first = reinterpret_cast<const void*>(std::uintptr_t(key.first) * applied_.indices->IndexSize());
@@ -898,13 +1154,29 @@ void GlDevice::IssueIndexed(const DrawKey& key, const float* worlds, UINT instan
     }
 }
 
-void GlDevice::Flush() {
+void GlDevice::DrawPending() {
     if (pendingCount_ == 0) return;
     UINT count = pendingCount_;
     pendingCount_ = 0;
     if (!MakeCurrent() || !applied_.stream || !applied_.indices) return;
     PrepareGl(true);
     IssueIndexed(pendingKey_, pendingWorlds_.data(), count);
+}
+
+void GlDevice::Flush() {
+    DrawPending();
+    if (parkedUsed_ == 0) return;
+    const ObjectState current = CurrentObject();
+    const size_t used = parkedUsed_;
+    parkedUsed_ = 0;
+    for (size_t i = 0; i < used; ++i) {
+        ParkedBatch& b = parked_[i];
+        ApplyObject(b.object);
+        if (!MakeCurrent() || !b.object.stream || !b.object.indices) continue;
+        PrepareGl(true);
+        IssueIndexed(b.key, b.worlds.data(), b.count);
+    }
+    ApplyObject(current);
 }
 
 // --- drawing ------------------------------------------------------------------
@@ -940,9 +1212,13 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UIN
         std::memcpy(pendingWorlds_.data() + 16 * size_t(pendingCount_), world, 16 * sizeof(float));
         ++pendingCount_;
         ++stats_.apiDraws;
+        if (observer_) Observe(type, true, startIndex, primitiveCount);
         return S_OK;
     }
-    Flush();
+    if (ParkingAllowed())
+        Park();
+    else
+        Flush();
     GlIndexBuffer* ib = applied_.indices;
     if ((std::uint64_t(startIndex) + count) * ib->IndexSize() > ib->core.Length()) return D3DERR_INVALIDCALL;
     const GlIndexBuffer::IndexRange range = ib->RangeOf(startIndex, count);
@@ -951,7 +1227,9 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     if (pendingWorlds_.size() < 16) pendingWorlds_.resize(16 * 64);
     std::memcpy(pendingWorlds_.data(), world, 16 * sizeof(float));
     pendingCount_ = 1;
+    if (ParkingAllowed()) Unpark(key);
     ++stats_.apiDraws;
+    if (observer_) Observe(type, true, startIndex, primitiveCount);
     if (!batching_) Flush();
     return S_OK;
 }
@@ -964,6 +1242,7 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pr
     if (count == 0) return D3DERR_INVALIDCALL;
     if (HRESULT hr = CheckVertexRange(startVertex, count); FAILED(hr)) return hr;
     ++stats_.apiDraws;
+    if (observer_) Observe(type, false, startVertex, primitiveCount);
     if (!MakeCurrent()) return S_OK;  // nothing to draw into any more
     PrepareGl(false);
     SetConstantWorld(&state_.world.m[0][0]);
@@ -1135,6 +1414,25 @@ HRESULT GlDevice::ReadBackBuffer(std::vector<BYTE>* rgba, UINT* width, UINT* hei
     return S_OK;
 }
 
+void GlDevice::Observe(D3DPRIMITIVETYPE type, bool indexed, UINT start, UINT primitiveCount) {
+    GlObservedDraw d;
+    d.state = &state_;
+    d.type = type;
+    d.indexed = indexed;
+    d.start = start;
+    d.primitiveCount = primitiveCount;
+    d.vertices = applied_.stream->core.Bytes();
+    d.vertexBytes = applied_.stream->core.Length();
+    d.stride = applied_.stride;
+    if (indexed) {
+        d.indices = applied_.indices->core.Bytes();
+        d.indexBytes = applied_.indices->core.Length();
+        d.indexSize = applied_.indices->IndexSize();
+        d.baseVertex = applied_.baseVertex;
+    }
+    observer_(d);
+}
+
 void GlDevice::SetBatching(bool enabled) {
     Flush();
     batching_ = enabled;
@@ -1163,6 +1461,13 @@ HRESULT GlSetBatching(IDirect3DDevice8* device, bool enabled) {
     GlDevice* d = GlDevice::From(device);
     if (!d) return D3DERR_INVALIDCALL;
     d->SetBatching(enabled);
+    return S_OK;
+}
+
+HRESULT GlSetDrawObserver(IDirect3DDevice8* device, std::function<void(const GlObservedDraw&)> observer) {
+    GlDevice* d = GlDevice::From(device);
+    if (!d) return D3DERR_INVALIDCALL;
+    d->SetDrawObserver(std::move(observer));
     return S_OK;
 }
 

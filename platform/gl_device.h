@@ -3,10 +3,12 @@
 // diagnostics; game code draws only through the IDirect3DDevice8 interface.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/d3d8.h"
+#include "platform/device_state.h"
 
 IDirect3D8* CreateOpenGLDirect3D();
 
@@ -43,6 +45,7 @@ struct GlDeviceStats {
     unsigned long long instancedDraws = 0; // of which instanced
     unsigned long long mergedDraws = 0;    // of which copies of a small mesh merged into one draw
     unsigned long long instances = 0;      // draws collected into the instanced and merged ones
+    unsigned long long mergedBuilds = 0;   // merged draws whose copies were made anew (not kept from before)
     unsigned long long apiDraws = 0;       // DrawPrimitive and DrawIndexedPrimitive calls accepted
     unsigned long long presents = 0;
 };
@@ -58,6 +61,25 @@ HRESULT GlSetBatching(IDirect3DDevice8* device, bool enabled);
 // Waits until OpenGL has finished all the work handed to it.
 HRESULT GlFinish(IDirect3DDevice8* device);
 HRESULT GlGetStats(IDirect3DDevice8* device, GlDeviceStats* stats);
+// One accepted draw call as the device is about to draw it: the state it draws
+// with and the whole buffers it reads from. The pointers live only during the
+// call. Benchmarks use it to rebuild a frame's triangles in fewer draws.
+struct GlObservedDraw {
+    const DeviceState* state = nullptr;
+    D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
+    bool indexed = false;
+    UINT start = 0;  // start vertex, or start index when indexed
+    UINT primitiveCount = 0;
+    const BYTE* vertices = nullptr;
+    UINT vertexBytes = 0;
+    UINT stride = 0;
+    const BYTE* indices = nullptr;  // null unless indexed
+    UINT indexBytes = 0;
+    UINT indexSize = 0;
+    UINT baseVertex = 0;
+};
+// Calls `observer` for every draw call the device accepts; an empty one stops it.
+HRESULT GlSetDrawObserver(IDirect3DDevice8* device, std::function<void(const GlObservedDraw&)> observer);
 // What the device runs on: "3.3 core" or "3.0 legacy", and its optional features.
 struct GlDeviceFeatures {
     bool core33 = false;

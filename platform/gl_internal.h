@@ -48,7 +48,17 @@ struct GlProgram {
 };
 
 // Compiles and links one variant; false (with the reason in *log) on failure.
-bool BuildGlProgram(bool core, bool clipControl, unsigned variant, GlProgram* program, std::string* log);
+// Texture stage 0 and the alpha test as constants of a program.
+struct GlFixedStage {
+    bool hasTexture = false, addSpecular = false;
+    DWORD colorOp = 0, colorArg1 = 0, colorArg2 = 0;
+    DWORD alphaOp = 0, alphaArg1 = 0, alphaArg2 = 0;
+    DWORD alphaFunc = 0;
+    std::uint64_t Key() const;  // never 0
+};
+// Without `stage` the program reads the texture stage from uniforms.
+bool BuildGlProgram(bool core, bool clipControl, unsigned variant, GlProgram* program, std::string* log,
+                    const GlFixedStage* stage = nullptr);
 
 class GlTexture final : public RefCounted<IDirect3DTexture8> {
 public:
@@ -219,6 +229,7 @@ public:
     // Test and diagnostic operations (gl_device.h).
     HRESULT ReadBackBuffer(std::vector<BYTE>* rgba, UINT* width, UINT* height);
     void SetBatching(bool enabled);
+    void SetDrawObserver(std::function<void(const GlObservedDraw&)> observer) { observer_ = std::move(observer); }
     void Finish();
     const GlDeviceStats& Stats() const { return stats_; }
     GlDeviceFeatures Features() const;
@@ -267,6 +278,24 @@ private:
     void SetConstantWorld(const float* world);
     void IssueIndexed(const DrawKey& key, const float* worlds, UINT instances);
     bool IssueExpanded(const DrawKey& key, const float* worlds, UINT instances);
+    // Many copies of one small mesh, merged once into buffers of their own
+    // and drawn from there again while the copies stay where they were: the
+    // course does not move, so its cells are copied once, not every frame.
+    struct MergedCopies {
+        DrawKey key;
+        const GlVertexBuffer* vb = nullptr;
+        const GlIndexBuffer* ib = nullptr;
+        std::uint64_t vbGeneration = 0, ibGeneration = 0;
+        UINT baseVertex = 0, stride = 0;
+        std::vector<float> worlds;
+        GLuint vertices = 0, indices = 0;  // the copies' vertices, then a world matrix per vertex
+        GLintptr worldsAt = 0;
+        GLsizei indexCount = 0;
+        std::uint64_t lastUsed = 0;  // presents
+    };
+    std::vector<MergedCopies> merged_;
+    void DrawMergedCopies(const DrawKey& key, const float* worlds, UINT instances);
+    void DropMergedCopies(const void* buffer);  // null: all of them
     void SetWorldDivisor(GLuint divisor);
     // A buffer written front to back and given new storage when full, so
     // nothing waits for draws still reading what was written before.
@@ -294,11 +323,46 @@ private:
     // collected draws use.
     unsigned dirty_ = ~0u;
     Applied applied_;
+    std::function<void(const GlObservedDraw&)> observer_;
+    void Observe(D3DPRIMITIVETYPE type, bool indexed, UINT start, UINT primitiveCount);
 
     // The draws collected for one instanced call.
     DrawKey pendingKey_;
     UINT pendingCount_ = 0;
     std::vector<float> pendingWorlds_;
+
+    // What one object brings to a draw besides its world matrix.
+    struct ObjectState {
+        GlTexture* texture = nullptr;
+        D3DMATERIAL8 material{};
+        DWORD fvf = 0;
+        GlVertexBuffer* stream = nullptr;
+        UINT stride = 0;
+        GlIndexBuffer* indices = nullptr;
+        UINT baseVertex = 0;
+    };
+    // Collections set aside while other objects are drawn. Opaque draws that
+    // test and write depth give the same picture in any order, so a course
+    // whose cells alternate between a few meshes still becomes one call per
+    // mesh; any other change of state draws them all first.
+    struct ParkedBatch {
+        DrawKey key;
+        ObjectState object;
+        std::vector<float> worlds;
+        UINT count = 0;
+    };
+    std::vector<ParkedBatch> parked_;
+    size_t parkedUsed_ = 0;  // entries of parked_ in use; the rest keep their memory
+    bool ParkingAllowed() const;
+    ObjectState CurrentObject() const;
+    static bool SameObject(const ObjectState& a, const ObjectState& b);
+    // Makes `object` the applied one, marking for OpenGL what differs.
+    void ApplyObject(const ObjectState& object);
+    void Park();
+    // Moves a parked collection of the current object and `key` back into the pending one.
+    void Unpark(const DrawKey& key);
+    bool ParkedUses(const void* resource) const;
+    void DrawPending();
 
     // OpenGL side: what must be sent before the next GL draw, and what is bound.
     unsigned glDirty_ = ~0u;
@@ -309,7 +373,10 @@ private:
     std::vector<WORD> expandIndices_;
     std::vector<UINT> expandLocal_;
     int worldDivisor_ = -1;  // of the world matrix attributes; -1: unknown
-    GlProgram programs_[kVariantCount];
+    // By variant and fixed texture stage (GlFixedStage::Key() << 2 | variant);
+    // the key of a variant that reads the stage from uniforms is the variant.
+    std::unordered_map<std::uint64_t, GlProgram> programs_;
+    bool fixedStages_ = true;
     GlProgram* currentProgram_ = nullptr;
     GLuint boundTexture_ = 0;
     bool boundTextureKnown_ = false;

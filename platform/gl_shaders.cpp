@@ -2,6 +2,7 @@
 // transforms with row-vector matrices, per-vertex lighting in camera space,
 // texture stage 0 and the alpha test. One source serves GLSL 3.30 core and
 // GLSL 1.30; variants come from #defines.
+#include <cstdint>
 #include <string>
 
 #include "platform/gl_internal.h"
@@ -174,12 +175,23 @@ in vec2 vTexCoord;
 out vec4 fragColor;
 
 uniform sampler2D uTexture;
+uniform int uAlphaRef;
+// The texture stage either comes fixed into the source (then the compiler
+// folds every test on it away, which the software rasterizer pays for on
+// each pixel otherwise) or is read from uniforms.
+#ifdef FIXED_STAGE
+const int uHasTexture = HAS_TEXTURE;
+const ivec3 uColorOp = ivec3(COLOR_OP);
+const ivec3 uAlphaOp = ivec3(ALPHA_OP);
+const int uAddSpecular = ADD_SPECULAR;
+const int uAlphaFunc = ALPHA_FUNC;
+#else
 uniform int uHasTexture;
 uniform ivec3 uColorOp;  // operation, argument 1, argument 2 (Direct3D values)
 uniform ivec3 uAlphaOp;
 uniform int uAddSpecular;
 uniform int uAlphaFunc;
-uniform int uAlphaRef;
+#endif
 
 vec4 Argument(int a, vec4 texel) {
     int which = a & 15;
@@ -246,11 +258,33 @@ GLuint Compile(GLenum kind, const std::string& source, std::string* log) {
 
 }  // namespace
 
-bool BuildGlProgram(bool core, bool clipControl, unsigned variant, GlProgram* program, std::string* log) {
+std::uint64_t GlFixedStage::Key() const {
+    auto arg = [](DWORD a) { return std::uint64_t(a & 0x3Fu); };
+    return 1u | std::uint64_t(hasTexture) << 1 | std::uint64_t(addSpecular) << 2 |
+           std::uint64_t(colorOp & 0x1Fu) << 3 | arg(colorArg1) << 8 | arg(colorArg2) << 14 |
+           std::uint64_t(alphaOp & 0x1Fu) << 20 | arg(alphaArg1) << 25 | arg(alphaArg2) << 31 |
+           std::uint64_t(alphaFunc & 0xFu) << 37;
+}
+
+bool BuildGlProgram(bool core, bool clipControl, unsigned variant, GlProgram* program, std::string* log,
+                    const GlFixedStage* stage) {
     std::string header = core ? "#version 330 core\n" : "#version 130\n";
     if (!clipControl) header += "#define DEPTH_MINUS_ONE_TO_ONE\n";
     if (variant & kVariantAlphaTest) header += "#define ALPHA_TEST\n";
     if (variant & kVariantFlat) header += "#define FLAT_SHADING\n";
+    if (stage) {
+        auto define = [&](const char* name, std::uint64_t value) {
+            header += "#define " + std::string(name) + " " + std::to_string(value) + "\n";
+        };
+        header += "#define FIXED_STAGE\n";
+        define("HAS_TEXTURE", stage->hasTexture);
+        define("ADD_SPECULAR", stage->addSpecular);
+        define("ALPHA_FUNC", stage->alphaFunc & 0xFu);
+        header += "#define COLOR_OP " + std::to_string(stage->colorOp & 0x1Fu) + ", " +
+                  std::to_string(stage->colorArg1 & 0x3Fu) + ", " + std::to_string(stage->colorArg2 & 0x3Fu) + "\n";
+        header += "#define ALPHA_OP " + std::to_string(stage->alphaOp & 0x1Fu) + ", " +
+                  std::to_string(stage->alphaArg1 & 0x3Fu) + ", " + std::to_string(stage->alphaArg2 & 0x3Fu) + "\n";
+    }
 
     GLuint vs = Compile(GL_VERTEX_SHADER, header + kVertexSource, log);
     if (!vs) return false;

@@ -229,3 +229,101 @@ TEST_F(BatchingTest, WeakerDriversDrawTheSamePicture) {
 }
 
 }  // namespace
+
+// Opaque, depth-tested cells that alternate between two meshes (as a course's
+// fields do) collect into one draw per mesh across the whole frame; with
+// blending on, order matters and every change of mesh draws what came before.
+TEST_F(BatchingTest, AlternatingMeshesCollectPerMeshUnlessBlended) {
+    Ref<IDirect3DVertexBuffer8> a(MakeVertexBuffer(Quad(-0.05f, -0.05f, 0.05f, 0.05f, 5)));
+    Ref<IDirect3DVertexBuffer8> b(MakeVertexBuffer(Quad(-0.05f, -0.05f, 0.03f, 0.03f, 5)));
+    Ref<IDirect3DIndexBuffer8> ib(MakeIndexBuffer(QuadIndices()));
+    UseFlatCamera();
+    const D3DMATERIAL8 red = Material({0, 0, 0, 1}, {0, 0, 0, 1}, {1, 0, 0, 1});
+    const D3DMATERIAL8 green = Material({0, 0, 0, 1}, {0, 0, 0, 1}, {0, 1, 0, 1});
+    auto frame = [&](bool blend) {
+        dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, blend);
+        dev_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+        dev_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+        BeginFrame();
+        for (int k = 0; k < 100; ++k) {
+            D3DXMATRIX world;
+            D3DXMatrixTranslation(&world, -0.9f + 0.2f * float(k % 10), 0.9f - 0.2f * float(k / 10), 0);
+            dev_->SetTransform(D3DTS_WORLD, &world);
+            dev_->SetMaterial(k % 2 ? &green : &red);
+            DrawIndexed(k % 2 ? b.get() : a.get(), sizeof(LitVertex), kLitFvf, ib.get(), 4, 2);
+        }
+        return EndFrame();
+    };
+    struct Case {
+        const char* name;
+        bool batching, blend;
+        unsigned long long glDraws;
+    };
+    const Case cases[] = {{"opaque", true, false, 2}, {"blended", true, true, 100}, {"one by one", false, false, 100}};
+    std::vector<std::vector<BYTE>> pictures;
+    for (const Case& c : cases) {
+        ASSERT_EQ(GlSetBatching(dev_, c.batching), S_OK);
+        GlDeviceStats before{}, after{};
+        ASSERT_EQ(GlGetStats(dev_, &before), S_OK);
+        pictures.push_back(frame(c.blend));
+        ASSERT_EQ(GlGetStats(dev_, &after), S_OK);
+        EXPECT_EQ(after.glDraws - before.glDraws, c.glDraws) << c.name;
+        EXPECT_EQ(after.apiDraws - before.apiDraws, 100u) << c.name;
+    }
+    EXPECT_TRUE(pictures[0] == pictures[2]) << "collected draws give the same picture";
+    EXPECT_TRUE(pictures[1] == pictures[2]);
+    const GlPixel first = At(pictures[0], 3, 3), second = At(pictures[0], 9, 3);
+    EXPECT_PIXEL_NEAR(first, 255, 0, 0, 0);
+    EXPECT_PIXEL_NEAR(second, 0, 255, 0, 0);
+}
+
+// Many copies of a small mesh are merged once and drawn from the kept copies
+// while nothing moves; a moved copy or new vertex data builds them anew.
+TEST_F(BatchingTest, MergedCopiesAreKeptWhileNothingChanges) {
+    std::vector<LitVertex> quad = Quad(-0.04f, -0.04f, 0.04f, 0.04f, 5);
+    Ref<IDirect3DVertexBuffer8> vb(MakeVertexBuffer(quad));
+    Ref<IDirect3DIndexBuffer8> ib(MakeIndexBuffer(QuadIndices()));
+    UseFlatCamera();
+    const D3DMATERIAL8 white = Material({0, 0, 0, 1}, {0, 0, 0, 1}, {1, 1, 1, 1});
+    dev_->SetMaterial(&white);
+    float shift = 0.0f;  // moves the last copy
+    auto frame = [&]() {
+        BeginFrame();
+        for (int k = 0; k < 64; ++k) {
+            D3DXMATRIX world;
+            D3DXMatrixTranslation(&world, -0.875f + 0.25f * float(k % 8) + (k == 63 ? shift : 0.0f),
+                                  0.875f - 0.25f * float(k / 8), 0);
+            dev_->SetTransform(D3DTS_WORLD, &world);
+            DrawIndexed(vb.get(), sizeof(LitVertex), kLitFvf, ib.get(), 4, 2);
+        }
+        std::vector<BYTE> picture = EndFrame();
+        EXPECT_EQ(dev_->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
+        return picture;
+    };
+    auto builds = [&]() {
+        GlDeviceStats s{};
+        EXPECT_EQ(GlGetStats(dev_, &s), S_OK);
+        return s.mergedBuilds;
+    };
+    const unsigned long long start = builds();
+    std::vector<BYTE> first = frame();
+    EXPECT_EQ(builds() - start, 1u);
+    std::vector<BYTE> again = frame();
+    EXPECT_EQ(builds() - start, 1u) << "nothing moved: the copies are kept";
+    EXPECT_TRUE(first == again);
+
+    shift = -0.125f;  // the last copy moves half a cell to the left
+    std::vector<BYTE> moved = frame();
+    EXPECT_EQ(builds() - start, 2u);
+    EXPECT_EQ(At(moved, 60, 60).r, 0) << "the moved copy left its place";
+    EXPECT_EQ(At(first, 60, 60).r, 255);
+
+    for (LitVertex& v : quad) v.z = 20.0f;  // beyond the far plane: the copies vanish
+    BYTE* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), S_OK);
+    std::memcpy(p, quad.data(), quad.size() * sizeof(LitVertex));
+    ASSERT_EQ(vb->Unlock(), S_OK);
+    std::vector<BYTE> gone = frame();
+    EXPECT_EQ(builds() - start, 3u);
+    EXPECT_EQ(At(gone, 3, 3).r, 0);
+}
