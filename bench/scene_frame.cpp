@@ -19,10 +19,10 @@
 #include <functional>
 #include <vector>
 
-#include "bench/game_bench.h"
 #include "gfx/credits.h"
 #include "render/scene.h"
 #include "tests/support/autopilot.h"
+#include "tests/support/real_game.h"
 
 namespace {
 
@@ -370,9 +370,9 @@ std::unique_ptr<Moment> Snapshot(Game& game) {
 
 int main(int argc, char** argv) {
     const int repeats = argc > 1 ? std::max(3, std::atoi(argv[1])) : 12;
-    BenchGame bench;
-    if (!bench.Start()) return 1;
-    Game& game = bench.game;
+    RealGame real;
+    if (!real.Start()) return 1;
+    Game& game = real.game();
     IDirect3DDevice8* device = game.graphics.device;
     const D3DPRESENT_PARAMETERS& pp = game.graphics.presentParams;
     std::printf("back_buffer %ux%u pixels\n", pp.BackBufferWidth, pp.BackBufferHeight);

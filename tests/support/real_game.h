@@ -1,7 +1,8 @@
-// The real game for benchmarks: the SDL window system and the OpenGL device,
-// started from the data folder as ./run.sh does, with the software device's
-// start-up message boxes answered at once (a person would click them away;
-// a benchmark must not wait for one). Nothing else differs from the program.
+// The real game for benchmarks and screenshot tests: the SDL window system and
+// the OpenGL device, started from the data folder as ./run.sh does, with the
+// software device's start-up message boxes answered at once (a person would
+// click them away; a program measuring or checking frames must not wait for
+// one). Nothing else differs from the program.
 #pragma once
 
 #include <chrono>
@@ -61,47 +62,52 @@ inline double NowMs() {
 }
 
 // The game as the program builds it, in the data folder, with its highscores
-// kept in a file of the benchmark's own so that data/ stays untouched.
-class BenchGame {
+// kept in a file of its own so that data/ stays untouched. The working folder
+// and the window system are put back when it goes.
+class RealGame {
 public:
-    BenchGame() : BenchGame(Prepare()) {}
-    ~BenchGame() {
-        if (IsWindow(game.shell.mainWindow)) DestroyWindow(game.shell.mainWindow);
-        SetCurrentGame(nullptr);
-        std::error_code ignored;
-        std::filesystem::remove(files_.highscores, ignored);
+    RealGame() : previousFolder_(std::filesystem::current_path()) {
+        std::filesystem::current_path(std::string(TARVIK_SOURCE_DIR) + "/data");
+        SetDirect3DFactory(CreateOpenGLDirect3D);
+        RegisterGameResources();
+        SetWinBackend(&backend);
+        GameFiles files;
+        files.highscores = (std::filesystem::temp_directory_path() /
+                            ("tarvik-real-" + std::to_string(getpid()) + "-high.dat"))
+                               .string();
+        highscores_ = files.highscores;
+        game_ = std::make_unique<Game>(files);
     }
-    BenchGame(const BenchGame&) = delete;
-    BenchGame& operator=(const BenchGame&) = delete;
+    ~RealGame() {
+        if (IsWindow(game_->shell.mainWindow)) DestroyWindow(game_->shell.mainWindow);
+        game_.reset();
+        SetCurrentGame(nullptr);
+        SetWinBackend(nullptr);
+        SetDirect3DFactory(nullptr);
+        std::error_code ignored;
+        std::filesystem::remove(highscores_, ignored);
+        std::filesystem::current_path(previousFolder_, ignored);
+    }
+    RealGame(const RealGame&) = delete;
+    RealGame& operator=(const RealGame&) = delete;
 
-    // Start-up as the program does it; false with a message on stderr.
+    // Start-up as the program does it; false with a message on stderr (no
+    // display, no OpenGL).
     bool Start() {
-        SetCurrentGame(&game);
-        if (!StartUp(GetModuleHandleA(nullptr), SW_SHOWNORMAL) || !game.graphics.device) {
-            std::fprintf(stderr, "benchmark: the game did not start (is there a display?)\n");
+        SetCurrentGame(game_.get());
+        if (!StartUp(GetModuleHandleA(nullptr), SW_SHOWNORMAL) || !game_->graphics.device) {
+            std::fprintf(stderr, "the game did not start (is there a display?)\n");
             return false;
         }
         return true;
     }
 
+    Game& game() { return *game_; }
+
     QuietBackend backend;
-    Game game;
 
 private:
-    struct Prepared {
-        GameFiles files;
-    };
-    static Prepared Prepare() {
-        std::filesystem::current_path(std::string(TARVIK_SOURCE_DIR) + "/data");
-        SetDirect3DFactory(CreateOpenGLDirect3D);
-        RegisterGameResources();
-        Prepared p;
-        p.files.highscores = (std::filesystem::temp_directory_path() /
-                              ("tarvik-bench-" + std::to_string(getpid()) + "-high.dat"))
-                                 .string();
-        return p;
-    }
-    explicit BenchGame(const Prepared& p) : game((SetWinBackend(&backend), p.files)), files_(p.files) {}
-
-    GameFiles files_;
+    std::filesystem::path previousFolder_;
+    std::string highscores_;
+    std::unique_ptr<Game> game_;
 };
