@@ -6,6 +6,7 @@
 #include "gfx/lighting_dialog.h"
 #include "resources/resource.h"
 #include "scores/highscore_dialog_procs.h"
+#include "platform/step_trace.h"
 
 namespace {
 
@@ -47,22 +48,27 @@ bool StartUp(HINSTANCE instance, int showCommand) {
     if (!window) return false;
     shell.mainWindow = window;
     shell.mainMenu = GetMenu(window);
+    TraceStep("window");
 
     if (!game.race.InitGame()) {
         MessageBoxA(window, "Direct3d konnte nicht initialisiert werden", shell.appTitle, kStartUpMessageStyle);
         return false;
     }
+    TraceStep("meshes");
     if (!game.keyboard.Create(shell.appInstance, window)) {
         MessageBoxA(window, "DInput Fehler : InitAll", shell.appTitle, kStartUpMessageStyle);
         return false;
     }
+    TraceStep("keyboard");
     if (game.sounds.Init(window) < 0) {
         MessageBoxA(window, "Fehler beim Initialisieren der Sounds", shell.appTitle, kStartUpMessageStyle);
         return false;
     }
+    TraceStep("sounds");
     CheckItem(shell.mainMenu, IDM_SOUND, game.sounds.soundOn != 0);
     SetTimer(window, 0, 40, nullptr);
     ShowWindow(window, showCommand);
+    TraceStep("window shown");
 
     RaceState& race = game.race;
     race.lapCount = -1;

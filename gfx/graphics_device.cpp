@@ -5,6 +5,7 @@
 
 #include "app/game.h"
 #include "platform/win.h"
+#include "platform/step_trace.h"
 
 namespace {
 constexpr UINT kMessageStyle = MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND;
@@ -71,7 +72,9 @@ bool GraphicsDevice::Create() {
         }
     }
 
+    TraceStep("device");
     font->CreateGlyphTexture(device);
+    TraceStep("font texture");
     ApplyLights();
 
     HDC dc = CreateCompatibleDC(nullptr);
@@ -82,6 +85,7 @@ bool GraphicsDevice::Create() {
     SelectObject(dc, previous);
     DeleteObject(textFont);
     DeleteDC(dc);
+    TraceStep("text meshes");
     return ok;
 }
 

@@ -1,4 +1,5 @@
 #include "render/mesh_model.h"
+#include "platform/step_trace.h"
 
 const MeshFile kMeshLoadOrder[8] = {
     {"media/Holz.x", 0},   {"media/Stein.x", 2}, {"media/Gras.x", 1}, {"media/Wasser.x", 3},
@@ -24,8 +25,10 @@ void MeshModel::Load(IDirect3DDevice8* device, const char* fileName) {
         // Missing or unreadable: the model stays empty and draws nothing.
         SafeRelease(materialBuffer);
         SafeRelease(loaded);
+        TraceStep("meshes");
         return;
     }
+    TraceStep("meshes");
     mesh = loaded;
     materialCount = materialBuffer ? count : 0;
     materials = new D3DMATERIAL8[materialCount];
@@ -40,6 +43,7 @@ void MeshModel::Load(IDirect3DDevice8* device, const char* fileName) {
         if (list[i].pTextureFilename &&
             FAILED(D3DXCreateTextureFromFileA(device, list[i].pTextureFilename, &textures[i])))
             textures[i] = nullptr;
+        TraceStep("textures");
     }
     SafeRelease(materialBuffer);
 
@@ -51,6 +55,7 @@ void MeshModel::Load(IDirect3DDevice8* device, const char* fileName) {
         }
     }
     D3DXComputeNormals(mesh, nullptr);
+    TraceStep("meshes");
 }
 
 void MeshModel::Draw(IDirect3DDevice8* device) {

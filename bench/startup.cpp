@@ -1,0 +1,109 @@
+// Start-up time of the real game with the real data: from the moment the
+// process is started to the window being shown and to the first presented
+// frame, broken down into its steps. The benchmark starts itself again as a
+// child for each run, so exec, linking and static set-up are counted too;
+// the child reports its steps against the parent's clock (both read the
+// same monotonic clock). The software device's message boxes are answered at
+// once (see tests/support/real_game.h). Run under xvfb-run; one line per
+// figure, the medians of the runs.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/step_trace.h"
+#include "tests/support/real_game.h"
+
+namespace {
+
+int Child(double parentStart) {
+    const double mainEntered = NowMs();
+    ResetStepTrace();
+    double shown = 0.0, first = 0.0;
+    {
+        RealGame real;
+        TraceStep("game objects");
+        if (!real.Start()) return 1;
+        shown = NowMs();
+        real.game().race.Frame();
+        GlFinish(real.game().graphics.device);
+        TraceStep("first frame");
+        first = NowMs();
+        std::printf("step process_to_main %.3f\n", mainEntered - parentStart);
+        for (const TracedStep& s : TracedSteps()) {
+            std::string name = s.name;
+            std::replace(name.begin(), name.end(), ' ', '_');
+            std::printf("step %s %.3f\n", name.c_str(), s.milliseconds);
+        }
+        std::printf("step driver_probe_within_device %.3f\n", ProbeGlDriver().probeMilliseconds);
+        std::printf("total to_window_shown %.3f\n", shown - parentStart);
+        std::printf("total to_first_frame %.3f\n", first - parentStart);
+        std::printf("message_boxes %d\n", real.backend.messageBoxes);
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "--child") return Child(std::atof(argv[2]));
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    std::map<std::string, std::vector<double>> figures;
+    std::vector<std::string> order;
+    int boxes = 0;
+    for (int run = 0; run < runs; ++run) {
+        int pipeFds[2];
+        if (pipe(pipeFds) != 0) return 1;
+        char start[64];
+        std::snprintf(start, sizeof start, "%.6f", NowMs());
+        pid_t pid = fork();
+        if (pid == 0) {
+            dup2(pipeFds[1], STDOUT_FILENO);
+            close(pipeFds[0]);
+            close(pipeFds[1]);
+            execl("/proc/self/exe", argv[0], "--child", start, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(pipeFds[1]);
+        std::FILE* in = fdopen(pipeFds[0], "r");
+        char kind[32], name[96];
+        double value = 0;
+        char line[256];
+        while (in && std::fgets(line, sizeof line, in)) {
+            if (std::sscanf(line, "%31s %95s %lf", kind, name, &value) == 3) {
+                std::string key = std::string(kind) == "total" ? std::string("startup_") + name
+                                                                : std::string("startup_step_") + name;
+                if (!figures.count(key)) order.push_back(key);
+                figures[key].push_back(value);
+            } else if (std::sscanf(line, "message_boxes %d", &boxes) == 1) {
+            }
+        }
+        if (in) std::fclose(in);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::fprintf(stderr, "bench_startup: the game did not start (run %d)\n", run);
+            return 1;
+        }
+    }
+    for (const std::string& key : order) {
+        const double ms = Median(figures[key]);
+        if (key == "startup_to_first_frame")
+            std::printf("%s %.1f ms (target under 300)\n", key.c_str(), ms);
+        else
+            std::printf("%s %.1f ms\n", key.c_str(), ms);
+    }
+    std::printf("startup_message_boxes_answered %d count\n", boxes);
+    return 0;
+}
