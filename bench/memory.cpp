@@ -48,13 +48,7 @@ int main() {
         game.race.titleShowing = 0;
         Autopilot pilot(game.course);
         for (int i = 0; i < 1000; ++i) {
-            AutopilotKeys keys = pilot.Drive(game.car);
-            game.controls = ControlState{};
-            game.controls.accelerateKey = keys.up;
-            game.controls.brakeKey = keys.down;
-            game.controls.leftKey = keys.left;
-            game.controls.rightKey = keys.right;
-            game.race.ApplyControls();
+            ApplyAutopilot(game, pilot);
             game.race.Frame();
         }
         stage("driving, 1000 frames");

@@ -248,61 +248,35 @@ struct Moment {
     Car car;
 };
 
-void Save(const Game& g, Moment& m) {
-    const RaceState& r = g.race;
-    m.race.titleShowing = r.titleShowing;
-    m.race.endingShowing = r.endingShowing;
-    m.race.cameraEye = r.cameraEye;
-    m.race.cameraTarget = r.cameraTarget;
-    m.race.titleAngle = r.titleAngle;
-    m.race.titleFlightPhase = r.titleFlightPhase;
-    m.race.dropPhase = r.dropPhase;
-    m.race.dropHeight = r.dropHeight;
-    m.race.dropBase = r.dropBase;
-    m.race.endingAngle = r.endingAngle;
-    m.race.creditsPage = r.creditsPage;
-    const Car& c = g.car;
-    m.car.heading = c.heading;
-    m.car.steerAngle = c.steerAngle;
-    m.car.steerInput = c.steerInput;
-    m.car.speed = c.speed;
-    m.car.throttle = c.throttle;
-    m.car.fieldType = c.fieldType;
-    m.car.direction = c.direction;
-    m.car.position = c.position;
-    m.car.rotation = c.rotation;
-    m.car.translation = c.translation;
-    m.car.world = c.world;
-    m.car.lastFieldType = c.lastFieldType;
+// Copies what a scene's frame changes from one race state and car to another.
+void CopyScene(const RaceState& fromRace, const Car& fromCar, RaceState& r, Car& c) {
+    r.titleShowing = fromRace.titleShowing;
+    r.endingShowing = fromRace.endingShowing;
+    r.cameraEye = fromRace.cameraEye;
+    r.cameraTarget = fromRace.cameraTarget;
+    r.titleAngle = fromRace.titleAngle;
+    r.titleFlightPhase = fromRace.titleFlightPhase;
+    r.dropPhase = fromRace.dropPhase;
+    r.dropHeight = fromRace.dropHeight;
+    r.dropBase = fromRace.dropBase;
+    r.endingAngle = fromRace.endingAngle;
+    r.creditsPage = fromRace.creditsPage;
+    c.heading = fromCar.heading;
+    c.steerAngle = fromCar.steerAngle;
+    c.steerInput = fromCar.steerInput;
+    c.speed = fromCar.speed;
+    c.throttle = fromCar.throttle;
+    c.fieldType = fromCar.fieldType;
+    c.direction = fromCar.direction;
+    c.position = fromCar.position;
+    c.rotation = fromCar.rotation;
+    c.translation = fromCar.translation;
+    c.world = fromCar.world;
+    c.lastFieldType = fromCar.lastFieldType;
 }
 
-void Restore(Game& g, const Moment& m) {
-    RaceState& r = g.race;
-    r.titleShowing = m.race.titleShowing;
-    r.endingShowing = m.race.endingShowing;
-    r.cameraEye = m.race.cameraEye;
-    r.cameraTarget = m.race.cameraTarget;
-    r.titleAngle = m.race.titleAngle;
-    r.titleFlightPhase = m.race.titleFlightPhase;
-    r.dropPhase = m.race.dropPhase;
-    r.dropHeight = m.race.dropHeight;
-    r.dropBase = m.race.dropBase;
-    r.endingAngle = m.race.endingAngle;
-    r.creditsPage = m.race.creditsPage;
-    Car& c = g.car;
-    c.heading = m.car.heading;
-    c.steerAngle = m.car.steerAngle;
-    c.steerInput = m.car.steerInput;
-    c.speed = m.car.speed;
-    c.throttle = m.car.throttle;
-    c.fieldType = m.car.fieldType;
-    c.direction = m.car.direction;
-    c.position = m.car.position;
-    c.rotation = m.car.rotation;
-    c.translation = m.car.translation;
-    c.world = m.car.world;
-    c.lastFieldType = m.car.lastFieldType;
-}
+void Save(const Game& g, Moment& m) { CopyScene(g.race, g.car, m.race, m.car); }
+void Restore(Game& g, const Moment& m) { CopyScene(m.race, m.car, g.race, g.car); }
 
 struct SceneFigures {
     std::vector<double> frame, floor;
@@ -394,13 +368,7 @@ int main(int argc, char** argv) {
     std::vector<std::unique_ptr<Moment>> driving;
     Autopilot pilot(game.course);
     for (int frame = 0; frame < 1000; ++frame) {
-        AutopilotKeys keys = pilot.Drive(game.car);
-        game.controls = ControlState{};
-        game.controls.accelerateKey = keys.up;
-        game.controls.brakeKey = keys.down;
-        game.controls.leftKey = keys.left;
-        game.controls.rightKey = keys.right;
-        game.race.ApplyControls();
+        ApplyAutopilot(game, pilot);
         game.race.Frame();
         if (frame % 125 == 0) driving.push_back(Snapshot(game));
     }

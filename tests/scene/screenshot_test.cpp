@@ -116,13 +116,7 @@ TEST_F(SceneScreenshots, DrivingShowsTheCourseAndTheYellowReadouts) {
     Autopilot pilot(game().course);
     Shot shot;
     for (int i = 0; i < 120; ++i) {
-        AutopilotKeys keys = pilot.Drive(game().car);
-        game().controls = ControlState{};
-        game().controls.accelerateKey = keys.up;
-        game().controls.brakeKey = keys.down;
-        game().controls.leftKey = keys.left;
-        game().controls.rightKey = keys.right;
-        game().race.ApplyControls();
+        ApplyAutopilot(game(), pilot);
         if (i + 1 == 120) capture = &shot;
         game().race.Frame();
     }

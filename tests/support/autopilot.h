@@ -7,6 +7,7 @@
 #include <queue>
 #include <vector>
 
+#include "app/game.h"
 #include "race/car.h"
 #include "race/course.h"
 
@@ -143,3 +144,16 @@ private:
     int leg_ = 0;
     int stuck_ = 0, backing_ = 0;
 };
+
+// One tick's controls as the autopilot would hold the keys, applied as the
+// game's timer tick applies the keyboard's: for programs that call the
+// frames themselves instead of running the message loop.
+inline void ApplyAutopilot(Game& game, Autopilot& pilot) {
+    const AutopilotKeys keys = pilot.Drive(game.car);
+    game.controls = ControlState{};
+    game.controls.accelerateKey = keys.up;
+    game.controls.brakeKey = keys.down;
+    game.controls.leftKey = keys.left;
+    game.controls.rightKey = keys.right;
+    game.race.ApplyControls();
+}
