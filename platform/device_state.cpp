@@ -135,6 +135,11 @@ void StateDevice::CaptureItem(StateItem& item) const {
 HRESULT StateDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     if (!matrix || (state != D3DTS_WORLD && state != D3DTS_VIEW && state != D3DTS_PROJECTION))
         return D3DERR_INVALIDCALL;
+    if (!recording_) {  // the common case, thousands of times a frame: no item to build
+        (state == D3DTS_WORLD ? state_.world : state == D3DTS_VIEW ? state_.view : state_.projection) = *matrix;
+        OnStateChanged(StateItem::Transform);
+        return S_OK;
+    }
     StateItem item{StateItem::Transform};
     item.key = state;
     item.matrix = *matrix;
@@ -154,6 +159,11 @@ HRESULT StateDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix
 
 HRESULT StateDevice::SetMaterial(const D3DMATERIAL8* material) {
     if (!material) return D3DERR_INVALIDCALL;
+    if (!recording_) {
+        state_.material = *material;
+        OnStateChanged(StateItem::Material);
+        return S_OK;
+    }
     StateItem item{StateItem::Material};
     item.material = *material;
     if (!Record(item)) ApplyItem(item);
@@ -198,6 +208,11 @@ HRESULT StateDevice::GetLightEnable(DWORD index, BOOL* enable) {
 
 HRESULT StateDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (state >= kRenderStateCount) return D3DERR_INVALIDCALL;
+    if (!recording_) {
+        state_.renderStates[state] = value;
+        OnStateChanged(StateItem::Render);
+        return S_OK;
+    }
     StateItem item{StateItem::Render};
     item.key = state;
     item.value = value;
@@ -213,6 +228,11 @@ HRESULT StateDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) {
 
 HRESULT StateDevice::SetTexture(DWORD stage, IDirect3DTexture8* texture) {
     if (stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
+    if (!recording_) {
+        state_.textures[stage] = texture;
+        OnStateChanged(StateItem::Texture);
+        return S_OK;
+    }
     StateItem item{StateItem::Texture};
     item.key = stage;
     item.texture = texture;
@@ -229,6 +249,11 @@ HRESULT StateDevice::GetTexture(DWORD stage, IDirect3DTexture8** texture) {
 
 HRESULT StateDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
     if (stage >= kTextureStageCount || type >= kTextureStageStateCount) return D3DERR_INVALIDCALL;
+    if (!recording_) {
+        state_.stageStates[stage][type] = value;
+        OnStateChanged(StateItem::Stage);
+        return S_OK;
+    }
     StateItem item{StateItem::Stage};
     item.key = stage;
     item.key2 = type;
@@ -277,6 +302,11 @@ HRESULT StateDevice::DeleteStateBlock(DWORD token) {
 }
 
 HRESULT StateDevice::SetVertexShader(DWORD fvf) {
+    if (!recording_) {
+        state_.fvf = fvf;
+        OnStateChanged(StateItem::Shader);
+        return S_OK;
+    }
     StateItem item{StateItem::Shader};
     item.value = fvf;
     if (!Record(item)) ApplyItem(item);
