@@ -24,20 +24,36 @@ void Car::UpdateHeading() {
     direction.z = std::sin(heading);
 }
 
-void Car::Step() {
+FieldType Car::LookAheadField() const {
     const Course& course = game_.course;
+    int column = TruncToInt(position.x * 0.25f + direction.x * 0.7f + float(course.columns) * 0.5f);
+    int row = TruncToInt(position.z * 0.25f + direction.z * 0.7f + float(course.rows) * 0.5f);
+    return course.FieldAt(column, row);
+}
+
+void Car::Step() {
+    const D3DXVECTOR3 start = position;
+    const float lastTurn = speed * steerAngle;  // what the end of the last step added to the heading
     UpdateHeading();
 
     position.x += speed * direction.x;
     position.z += speed * direction.z;
 
-    int column = TruncToInt(position.x * 0.25f + direction.x * 0.7f + float(course.columns) * 0.5f);
-    int row = TruncToInt(position.z * 0.25f + direction.z * 0.7f + float(course.rows) * 0.5f);
-    fieldType = course.FieldAt(column, row);
+    fieldType = LookAheadField();
 
     if (fieldType == Water || fieldType == Stone) {
         position.x -= speed * direction.x * 1.3f;
         position.z -= speed * direction.z * 1.3f;
+    }
+    // The push-back normally takes the look-ahead point off the stone. When the
+    // last step's turn swung the nose over the wall's edge it may not; stopped
+    // with its nose on stone the car could neither move nor turn again, and
+    // would be held there for the rest of the game. Such a step is undone
+    // together with that turn, which puts the nose back where it was last free.
+    if (fieldType == Stone && LookAheadField() == Stone) {
+        position = start;
+        heading -= lastTurn;
+        UpdateHeading();
     }
 
     if (throttle == 0.0f) speed = speed * 0.95f;

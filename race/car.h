@@ -39,5 +39,8 @@ public:
     FieldType lastFieldType = Wood;
 
 private:
+    // The field under the look-ahead point, 0.7 fields ahead of the nose.
+    FieldType LookAheadField() const;
+
     Game& game_;
 };

@@ -1,5 +1,9 @@
 #include "race/course.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -42,6 +46,22 @@ bool ReadInt(std::FILE* file, int* out) {
     return true;
 }
 
+// Opens the file for reading only when it is a regular file. A folder opens
+// but reads nothing, which would pass for a course of wood; a pipe would hold
+// up the start until something writes to it. Both count as unreadable.
+std::FILE* OpenRegularFile(const std::string& fileName) {
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "r");
+    if (!file) ::close(fd);
+    return file;
+}
+
 }  // namespace
 
 Course::Course(std::string fileName) : fields{}, fileName_(std::move(fileName)) { Load(kRows, kColumns); }
@@ -49,7 +69,7 @@ Course::Course(std::string fileName) : fields{}, fileName_(std::move(fileName)) 
 void Course::Load(int rowCount, int columnCount) {
     rows = rowCount;
     columns = columnCount;
-    std::FILE* file = std::fopen(fileName_.c_str(), "r");
+    std::FILE* file = OpenRegularFile(fileName_);
     if (!file) {
         // Without its course the game still runs: every field stays wood, which
         // a player notices at once, and the reason is on the terminal.

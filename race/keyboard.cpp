@@ -48,7 +48,10 @@ bool Keyboard::ReadState(HWND window) {
         return true;
     }
     const char* message = "DI Fehler : InvalidParam() ";
-    if (hr == DIERR_INPUTLOST) {
+    // A keyboard lost for longer than one read stays unacquired, and only
+    // acquiring it again brings it back once it is there again; without that
+    // the game would go on with the last keys for good.
+    if (hr == DIERR_INPUTLOST || hr == DIERR_NOTACQUIRED) {
         device->Acquire();
         if (SUCCEEDED(device->GetDeviceState(sizeof keys, keys))) {
             readFailureShown_ = false;

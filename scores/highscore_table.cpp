@@ -185,7 +185,15 @@ std::string CongratulationText(float seconds, int place) {
 
 HighscoreTable::HighscoreTable(std::string file) : fileName(std::move(file)) { Load(); }
 
-HighscoreTable::~HighscoreTable() { Save(); }
+HighscoreTable::~HighscoreTable() {
+    // The window is gone by now; the terminal is the one place left to say
+    // that a new entry did not reach the file.
+    if (!Save())
+        std::fprintf(stderr,
+                     "Tarvik 3D: Die Bestenliste \"%s\" konnte nicht gespeichert werden; die Datei bleibt, wie "
+                     "sie war.\n",
+                     fileName.c_str());
+}
 
 void HighscoreTable::Load() {
     for (HighscoreEntry& row : rows) row = HighscoreEntry{};
