@@ -447,21 +447,24 @@ void GlDevice::ApplyObject(const ObjectState& o) {
 void GlDevice::Park() {
     if (pendingCount_ == 0) return;
     const ObjectState object = CurrentObject();
-    const float* worlds = pendingWorlds_.data();
     const size_t floats = 16 * size_t(pendingCount_);
-    ParkedBatch* target = nullptr;
-    for (size_t i = 0; i < parkedUsed_ && !target; ++i)
-        if (parked_[i].key == pendingKey_ && SameObject(parked_[i].object, object)) target = &parked_[i];
-    if (!target) {
-        if (parkedUsed_ == parked_.size()) parked_.emplace_back();
-        target = &parked_[parkedUsed_++];
-        target->key = pendingKey_;
-        target->object = object;
-        target->worlds.clear();
-        target->count = 0;
+    for (size_t i = 0; i < parkedUsed_; ++i) {
+        ParkedBatch& b = parked_[i];
+        if (!(b.key == pendingKey_) || !SameObject(b.object, object)) continue;
+        b.worlds.insert(b.worlds.end(), pendingWorlds_.data(), pendingWorlds_.data() + floats);
+        b.count += pendingCount_;
+        pendingCount_ = 0;
+        return;
     }
-    target->worlds.insert(target->worlds.end(), worlds, worlds + floats);
-    target->count += pendingCount_;
+    if (parkedUsed_ == parked_.size()) parked_.emplace_back();
+    ParkedBatch& b = parked_[parkedUsed_++];
+    b.key = pendingKey_;
+    b.object = object;
+    // The collection moves over whole; the pending side takes the parked
+    // entry's old storage for its next collection.
+    b.worlds.swap(pendingWorlds_);
+    b.worlds.resize(floats);
+    b.count = pendingCount_;
     pendingCount_ = 0;
 }
 
@@ -471,11 +474,13 @@ void GlDevice::Unpark(const DrawKey& key) {
     for (size_t i = 0; i < parkedUsed_; ++i) {
         ParkedBatch& b = parked_[i];
         if (!(b.key == key) || !SameObject(b.object, object)) continue;
+        // The parked collection becomes the pending one (no copying of what
+        // it holds, however long); the pending draws go after it.
+        b.worlds.swap(pendingWorlds_);
         const size_t floats = 16 * size_t(b.count + pendingCount_);
         if (pendingWorlds_.size() < floats) pendingWorlds_.resize(std::max(floats, 2 * pendingWorlds_.size()));
-        std::memmove(pendingWorlds_.data() + 16 * size_t(b.count), pendingWorlds_.data(),
-                     16 * sizeof(float) * pendingCount_);
-        std::memcpy(pendingWorlds_.data(), b.worlds.data(), 16 * sizeof(float) * b.count);
+        std::memcpy(pendingWorlds_.data() + 16 * size_t(b.count), b.worlds.data(),
+                    16 * sizeof(float) * pendingCount_);
         pendingCount_ += b.count;
         std::swap(parked_[i], parked_[parkedUsed_ - 1]);
         --parkedUsed_;
