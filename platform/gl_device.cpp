@@ -225,12 +225,12 @@ bool GlDevice::Initialise() {
     CreateRing(indexRing_, kIndexRingBytes);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
     std::string log;
-    if (!BuildGlProgram(setup_.core, setup_.clipControl, 0, &programs_[0], &log)) {
+    if (!BuildGlProgram(setup_.core, setup_.clipControl, 0, &programs_[{0, 0}], &log)) {
         SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: the device's shaders do not build: %s", log.c_str());
         programs_.clear();
         return false;
     }
-    currentProgram_ = &programs_[0];
+    currentProgram_ = &programs_[{0, 0}];
     // The game's pace comes from its timer, never from the display.
     SDL_GL_SetSwapInterval(0);
     for (int g = 0; g < kGroupCount; ++g) BumpGroup(UniformGroup(g));
@@ -653,7 +653,24 @@ GlProgram* GlDevice::SelectProgram() {
     stage.alphaArg1 = st[D3DTSS_ALPHAARG1];
     stage.alphaArg2 = st[D3DTSS_ALPHAARG2];
     stage.alphaFunc = (variant & kVariantAlphaTest) ? applied_.render[D3DRS_ALPHAFUNC] : 0;
-    const std::uint64_t key = fixedStages_ ? stage.Key() << 2 | variant : variant;
+    if (lightingComputed_ != groupVersions_[kGroupLighting]) {
+        ComputeLighting();
+        lightingComputed_ = groupVersions_[kGroupLighting];
+    }
+    GlFixedVertex vertex;
+    vertex.preTransformed = (applied_.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+    vertex.hasNormal = (applied_.fvf & D3DFVF_NORMAL) != 0;
+    vertex.lighting = !vertex.preTransformed && applied_.render[D3DRS_LIGHTING] != 0;
+    if (vertex.lighting) {  // what does not matter stays out of the key
+        vertex.specularEnable = applied_.render[D3DRS_SPECULARENABLE] != 0;
+        vertex.localViewer = vertex.specularEnable && applied_.render[D3DRS_LOCALVIEWER] != 0;
+        vertex.normalize = applied_.render[D3DRS_NORMALIZENORMALS] != 0;
+        vertex.lightCount = lightCount_;
+        for (int i = 0; i < lightCount_; ++i) vertex.lightTypes[i] = int(lightPosition_[4 * i + 3] + 0.5f);
+        for (int i = 0; i < 4; ++i) vertex.matSource[i] = matSource_[i];
+    }
+    const std::pair<std::uint64_t, std::uint64_t> key =
+        fixedStages_ ? std::make_pair(stage.Key() << 2 | variant, vertex.Key()) : std::make_pair(std::uint64_t(variant), std::uint64_t(0));
     auto found = programs_.find(key);
     GlProgram* p = found != programs_.end() ? &found->second : nullptr;
     if (!p) {
@@ -662,18 +679,20 @@ GlProgram* GlDevice::SelectProgram() {
         // read the stage from uniforms.
         std::string log;
         GlProgram built;
-        if (BuildGlProgram(setup_.core, setup_.clipControl, variant, &built, &log, fixedStages_ ? &stage : nullptr)) {
+        if (BuildGlProgram(setup_.core, setup_.clipControl, variant, &built, &log, fixedStages_ ? &stage : nullptr,
+                           fixedStages_ ? &vertex : nullptr)) {
             p = &(programs_[key] = built);
             currentProgram_ = p;  // building leaves it in use
         } else if (fixedStages_) {
-            SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: shader for stage %llx does not build: %s",
-                         static_cast<unsigned long long>(key), log.c_str());
+            SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: shader for state %llx/%llx does not build: %s",
+                         static_cast<unsigned long long>(key.first), static_cast<unsigned long long>(key.second),
+                         log.c_str());
             fixedStages_ = false;
             return SelectProgram();
         } else {
             SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: shader variant %u does not build: %s", variant,
                          log.c_str());
-            p = &programs_[0];
+            p = &programs_[{0, 0}];
         }
     }
     if (currentProgram_ != p) {

@@ -5,6 +5,7 @@
 #include <epoxy/gl.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,9 +57,21 @@ struct GlFixedStage {
     DWORD alphaFunc = 0;
     std::uint64_t Key() const;  // never 0
 };
-// Without `stage` the program reads the texture stage from uniforms.
+// The vertex format's position and normal, the lighting switches, the kinds of
+// the enabled lights (1 point, 2 spot, 3 directional) and the material
+// sources as constants of a program.
+struct GlFixedVertex {
+    bool preTransformed = false, hasNormal = false, lighting = false;
+    bool specularEnable = false, localViewer = false, normalize = false;
+    int lightCount = 0;
+    int lightTypes[8]{};
+    int matSource[4]{};
+    std::uint64_t Key() const;  // never 0
+};
+// Without `stage` the program reads the texture stage from uniforms, without
+// `vertex` the vertex format and lighting switches.
 bool BuildGlProgram(bool core, bool clipControl, unsigned variant, GlProgram* program, std::string* log,
-                    const GlFixedStage* stage = nullptr);
+                    const GlFixedStage* stage = nullptr, const GlFixedVertex* vertex = nullptr);
 
 class GlTexture final : public RefCounted<IDirect3DTexture8> {
 public:
@@ -373,9 +386,10 @@ private:
     std::vector<WORD> expandIndices_;
     std::vector<UINT> expandLocal_;
     int worldDivisor_ = -1;  // of the world matrix attributes; -1: unknown
-    // By variant and fixed texture stage (GlFixedStage::Key() << 2 | variant);
-    // the key of a variant that reads the stage from uniforms is the variant.
-    std::unordered_map<std::uint64_t, GlProgram> programs_;
+    // By variant with the fixed texture stage (GlFixedStage::Key() << 2 |
+    // variant) and the fixed vertex state (GlFixedVertex::Key()); a variant
+    // that reads both from uniforms has the key {variant, 0}.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, GlProgram> programs_;
     bool fixedStages_ = true;
     GlProgram* currentProgram_ = nullptr;
     GLuint boundTexture_ = 0;

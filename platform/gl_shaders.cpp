@@ -32,11 +32,32 @@ in vec4 aWorld3;
 uniform mat4 uView;
 uniform mat4 uViewProj;
 uniform vec4 uScreen;  // 2 / back buffer width, 2 / back buffer height
+// The vertex format and the kinds of lights either come fixed into the source
+// (the compiler then drops every path not taken, which the software renderer
+// would otherwise run for every vertex) or are read from uniforms.
+#ifdef FIXED_VERTEX
+const int uPreTransformed = PRE_TRANSFORMED;
+const int uHasNormal = HAS_NORMAL;
+const int uLighting = LIGHTING;
+const int uLightCount = LIGHT_COUNT;
+const ivec4 uMatSource = ivec4(MAT_SOURCE);
+const int uSpecularEnable = SPECULAR_ENABLE;
+const int uLocalViewer = LOCAL_VIEWER;
+const int uNormalize = NORMALIZE;
+const int kLightType[8] = int[8](LIGHT_TYPES);
+#define LIGHT_TYPE(i) kLightType[i]
+#else
 uniform int uPreTransformed;
 uniform int uHasNormal;
-
 uniform int uLighting;
 uniform int uLightCount;
+uniform ivec4 uMatSource;           // diffuse, ambient, specular, emissive: 0 material, 1 colour 1, 2 colour 2
+uniform int uSpecularEnable;
+uniform int uLocalViewer;
+uniform int uNormalize;
+#define LIGHT_TYPE(i) int(uLightPosition[i].w + 0.5)
+#endif
+
 uniform vec4 uLightDiffuse[8];
 uniform vec4 uLightSpecular[8];
 uniform vec4 uLightAmbient[8];
@@ -45,15 +66,11 @@ uniform vec4 uLightDirection[8];    // directional: unit vector to the light; sp
 uniform vec4 uLightAttenuation[8];  // a0, a1, a2, falloff
 uniform vec4 uLightCone[8];         // cos(theta / 2), cos(phi / 2)
 uniform vec4 uGlobalAmbient;
-uniform ivec4 uMatSource;           // diffuse, ambient, specular, emissive: 0 material, 1 colour 1, 2 colour 2
 uniform vec4 uMatDiffuse;
 uniform vec4 uMatAmbient;
 uniform vec4 uMatSpecular;
 uniform vec4 uMatEmissive;
 uniform float uMatPower;
-uniform int uSpecularEnable;
-uniform int uLocalViewer;
-uniform int uNormalize;
 
 COLOR_OUT vec4 vDiffuse;
 COLOR_OUT vec4 vSpecular;
@@ -131,7 +148,7 @@ void main() {
     for (int i = 0; i < uLightCount; ++i) {
         vec3 L;
         float factor = 1.0;
-        if (uLightPosition[i].w > 2.5) {
+        if (LIGHT_TYPE(i) == 3) {  // directional
             L = uLightDirection[i].xyz;
         } else {
             vec3 toLight = uLightPosition[i].xyz - P;
@@ -141,7 +158,7 @@ void main() {
             vec4 a = uLightAttenuation[i];
             float denominator = a.x + a.y * d + a.z * d * d;
             factor = denominator > 0.0 ? 1.0 / denominator : 1.0;
-            if (uLightPosition[i].w > 1.5) {
+            if (LIGHT_TYPE(i) == 2) {  // spot
                 float rho = dot(uLightDirection[i].xyz, -L);
                 vec4 cone = uLightCone[i];
                 if (rho <= cone.y) continue;
@@ -266,8 +283,18 @@ std::uint64_t GlFixedStage::Key() const {
            std::uint64_t(alphaFunc & 0xFu) << 37;
 }
 
+std::uint64_t GlFixedVertex::Key() const {
+    std::uint64_t k = 1u | std::uint64_t(preTransformed) << 1 | std::uint64_t(hasNormal) << 2 |
+                      std::uint64_t(lighting) << 3 | std::uint64_t(specularEnable) << 4 |
+                      std::uint64_t(localViewer) << 5 | std::uint64_t(normalize) << 6 |
+                      std::uint64_t(lightCount & 0xF) << 7;
+    for (int i = 0; i < 8; ++i) k |= std::uint64_t(lightTypes[i] & 3) << (11 + 2 * i);
+    for (int i = 0; i < 4; ++i) k |= std::uint64_t(matSource[i] & 3) << (27 + 2 * i);
+    return k;
+}
+
 bool BuildGlProgram(bool core, bool clipControl, unsigned variant, GlProgram* program, std::string* log,
-                    const GlFixedStage* stage) {
+                    const GlFixedStage* stage, const GlFixedVertex* vertex) {
     std::string header = core ? "#version 330 core\n" : "#version 130\n";
     if (!clipControl) header += "#define DEPTH_MINUS_ONE_TO_ONE\n";
     if (variant & kVariantAlphaTest) header += "#define ALPHA_TEST\n";
@@ -284,6 +311,23 @@ bool BuildGlProgram(bool core, bool clipControl, unsigned variant, GlProgram* pr
                   std::to_string(stage->colorArg1 & 0x3Fu) + ", " + std::to_string(stage->colorArg2 & 0x3Fu) + "\n";
         header += "#define ALPHA_OP " + std::to_string(stage->alphaOp & 0x1Fu) + ", " +
                   std::to_string(stage->alphaArg1 & 0x3Fu) + ", " + std::to_string(stage->alphaArg2 & 0x3Fu) + "\n";
+    }
+    if (vertex) {
+        auto define = [&](const char* name, int value) {
+            header += "#define " + std::string(name) + " " + std::to_string(value) + "\n";
+        };
+        header += "#define FIXED_VERTEX\n";
+        define("PRE_TRANSFORMED", vertex->preTransformed);
+        define("HAS_NORMAL", vertex->hasNormal);
+        define("LIGHTING", vertex->lighting);
+        define("LIGHT_COUNT", vertex->lightCount);
+        define("SPECULAR_ENABLE", vertex->specularEnable);
+        define("LOCAL_VIEWER", vertex->localViewer);
+        define("NORMALIZE", vertex->normalize);
+        std::string types, sources;
+        for (int i = 0; i < 8; ++i) types += (i ? ", " : "") + std::to_string(vertex->lightTypes[i]);
+        for (int i = 0; i < 4; ++i) sources += (i ? ", " : "") + std::to_string(vertex->matSource[i]);
+        header += "#define LIGHT_TYPES " + types + "\n#define MAT_SOURCE " + sources + "\n";
     }
 
     GLuint vs = Compile(GL_VERTEX_SHADER, header + kVertexSource, log);
