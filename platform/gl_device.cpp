@@ -451,7 +451,9 @@ void GlDevice::Park() {
     for (size_t i = 0; i < parkedUsed_; ++i) {
         ParkedBatch& b = parked_[i];
         if (!(b.key == pendingKey_) || !SameObject(b.object, object)) continue;
-        b.worlds.insert(b.worlds.end(), pendingWorlds_.data(), pendingWorlds_.data() + floats);
+        const size_t need = 16 * size_t(b.count) + floats;
+        if (b.worlds.size() < need) b.worlds.resize(std::max(need, 2 * b.worlds.size()));
+        std::memcpy(b.worlds.data() + 16 * size_t(b.count), pendingWorlds_.data(), floats * sizeof(float));
         b.count += pendingCount_;
         pendingCount_ = 0;
         return;
@@ -461,9 +463,9 @@ void GlDevice::Park() {
     b.key = pendingKey_;
     b.object = object;
     // The collection moves over whole; the pending side takes the parked
-    // entry's old storage for its next collection.
+    // entry's old storage for its next collection. Either vector may be
+    // longer than what it holds: its size is its room, kept for reuse.
     b.worlds.swap(pendingWorlds_);
-    b.worlds.resize(floats);
     b.count = pendingCount_;
     pendingCount_ = 0;
 }

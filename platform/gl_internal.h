@@ -361,7 +361,7 @@ private:
     struct ParkedBatch {
         DrawKey key;
         ObjectState object;
-        std::vector<float> worlds;
+        std::vector<float> worlds;  // 16 per draw; may be longer than count draws need
         UINT count = 0;
     };
     std::vector<ParkedBatch> parked_;
