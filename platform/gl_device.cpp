@@ -193,8 +193,8 @@ GlDevice::GlDevice(const GlContextSetup& setup, const D3DPRESENT_PARAMETERS& par
     std::memset(&applied_.projection, 0xFF, sizeof(applied_.projection));
     for (DWORD& v : applied_.render) v = 0xFFFFFFFFu;
     for (DWORD& v : applied_.stage) v = 0xFFFFFFFFu;
-    applied_.material.Power = NAN;
-    applied_.fvf = 0xFFFFFFFFu;
+    applied_.object.material.Power = NAN;
+    applied_.object.fvf = 0xFFFFFFFFu;
 }
 
 GlDevice::~GlDevice() {
@@ -323,31 +323,31 @@ void GlDevice::ResolveState() {
         for (const Watched& w : kWatchedStage)
             if (state_.stageStates[0][w.state] != applied_.stage[w.state])
                 gl |= w.gl, groups |= w.groups | 0x80000000u, global = true;
-    GlTexture* texture = applied_.texture;
+    GlTexture* texture = applied_.object.texture;
     if (d & kDirtyTexture) {
         auto it = textures_.find(state_.textures[0]);
         texture = it == textures_.end() ? nullptr : it->second;
-        if (texture != applied_.texture) gl |= kGlTexture | kGlSampler, groups |= Group(kGroupStage);
+        if (texture != applied_.object.texture) gl |= kGlTexture | kGlSampler, groups |= Group(kGroupStage);
     }
-    if ((d & kDirtyMaterial) && std::memcmp(&state_.material, &applied_.material, sizeof(D3DMATERIAL8)) != 0)
+    if ((d & kDirtyMaterial) && std::memcmp(&state_.material, &applied_.object.material, sizeof(D3DMATERIAL8)) != 0)
         groups |= Group(kGroupMaterial);
     if ((d & kDirtyLights) && (std::memcmp(state_.lights, applied_.lights, sizeof(applied_.lights)) != 0 ||
                                std::memcmp(state_.lightEnabled, applied_.lightOn, sizeof(applied_.lightOn)) != 0))
         groups |= Group(kGroupLighting), global = true;
-    if ((d & kDirtyShader) && state_.fvf != applied_.fvf)
+    if ((d & kDirtyShader) && state_.fvf != applied_.object.fvf)
         groups |= Group(kGroupFormat) | Group(kGroupLighting);  // which material sources a vertex supplies
-    GlVertexBuffer* stream = applied_.stream;
+    GlVertexBuffer* stream = applied_.object.stream;
     if (d & kDirtyStream) {
         auto it = vertexBuffers_.find(state_.stream);
         stream = it == vertexBuffers_.end() ? nullptr : it->second;
-        if (stream != applied_.stream || state_.streamStride != applied_.stride) groups |= 0x80000000u;
+        if (stream != applied_.object.stream || state_.streamStride != applied_.object.stride) groups |= 0x80000000u;
     }
-    GlIndexBuffer* indices = applied_.indices;
+    GlIndexBuffer* indices = applied_.object.indices;
     if (d & kDirtyIndices) {
         auto it = indexBuffers_.find(state_.indices);
         indices = it == indexBuffers_.end() ? nullptr : it->second;
-        if (indices != applied_.indices) gl |= kGlIndices;
-        if (state_.baseVertexIndex != applied_.baseVertex) groups |= 0x80000000u;
+        if (indices != applied_.object.indices) gl |= kGlIndices;
+        if (state_.baseVertexIndex != applied_.object.baseVertex) groups |= 0x80000000u;
     }
     if (!gl && !groups) return;
 
@@ -369,20 +369,20 @@ void GlDevice::ResolveState() {
         for (const Watched& w : kWatchedRender) applied_.render[w.state] = state_.renderStates[w.state];
     if (d & kDirtyStage)
         for (const Watched& w : kWatchedStage) applied_.stage[w.state] = state_.stageStates[0][w.state];
-    applied_.texture = texture;
-    if (d & kDirtyMaterial) applied_.material = state_.material;
+    applied_.object.texture = texture;
+    if (d & kDirtyMaterial) applied_.object.material = state_.material;
     if (d & kDirtyLights) {
         std::memcpy(applied_.lights, state_.lights, sizeof(applied_.lights));
         std::memcpy(applied_.lightOn, state_.lightEnabled, sizeof(applied_.lightOn));
     }
-    if (d & kDirtyShader) applied_.fvf = state_.fvf;
+    if (d & kDirtyShader) applied_.object.fvf = state_.fvf;
     if (d & kDirtyStream) {
-        applied_.stream = stream;
-        applied_.stride = state_.streamStride;
+        applied_.object.stream = stream;
+        applied_.object.stride = state_.streamStride;
     }
     if (d & kDirtyIndices) {
-        applied_.indices = indices;
-        applied_.baseVertex = state_.baseVertexIndex;
+        applied_.object.indices = indices;
+        applied_.object.baseVertex = state_.baseVertexIndex;
     }
     glDirty_ |= gl;
     for (int g = 0; g < kGroupCount; ++g)
@@ -391,9 +391,9 @@ void GlDevice::ResolveState() {
 
 void GlDevice::BeforeResourceChange(const void* resource) {
     if (pendingCount_ == 0 && parkedUsed_ == 0) return;
-    if (resource == static_cast<const void*>(applied_.texture) ||
-        resource == static_cast<const void*>(applied_.stream) ||
-        resource == static_cast<const void*>(applied_.indices) || ParkedUses(resource))
+    if (resource == static_cast<const void*>(applied_.object.texture) ||
+        resource == static_cast<const void*>(applied_.object.stream) ||
+        resource == static_cast<const void*>(applied_.object.indices) || ParkedUses(resource))
         Flush();
 }
 
@@ -404,17 +404,7 @@ bool GlDevice::ParkingAllowed() const {
            (zFunc == D3DCMP_LESS || zFunc == D3DCMP_LESSEQUAL);
 }
 
-GlDevice::ObjectState GlDevice::CurrentObject() const {
-    ObjectState o;
-    o.texture = applied_.texture;
-    o.material = applied_.material;
-    o.fvf = applied_.fvf;
-    o.stream = applied_.stream;
-    o.stride = applied_.stride;
-    o.indices = applied_.indices;
-    o.baseVertex = applied_.baseVertex;
-    return o;
-}
+GlDevice::ObjectState GlDevice::CurrentObject() const { return applied_.object; }
 
 bool GlDevice::SameObject(const ObjectState& a, const ObjectState& b) {
     return a.texture == b.texture && a.fvf == b.fvf && a.stream == b.stream && a.stride == b.stride &&
@@ -423,25 +413,25 @@ bool GlDevice::SameObject(const ObjectState& a, const ObjectState& b) {
 }
 
 void GlDevice::ApplyObject(const ObjectState& o) {
-    if (o.texture != applied_.texture) {
-        applied_.texture = o.texture;
+    if (o.texture != applied_.object.texture) {
+        applied_.object.texture = o.texture;
         glDirty_ |= kGlTexture | kGlSampler;
         BumpGroup(kGroupStage);
     }
-    if (std::memcmp(&o.material, &applied_.material, sizeof(D3DMATERIAL8)) != 0) {
-        applied_.material = o.material;
+    if (std::memcmp(&o.material, &applied_.object.material, sizeof(D3DMATERIAL8)) != 0) {
+        applied_.object.material = o.material;
         BumpGroup(kGroupMaterial);
     }
-    if (o.fvf != applied_.fvf) {
-        applied_.fvf = o.fvf;
+    if (o.fvf != applied_.object.fvf) {
+        applied_.object.fvf = o.fvf;
         BumpGroup(kGroupFormat);
         BumpGroup(kGroupLighting);
     }
-    applied_.stream = o.stream;
-    applied_.stride = o.stride;
-    if (o.indices != applied_.indices) glDirty_ |= kGlIndices;
-    applied_.indices = o.indices;
-    applied_.baseVertex = o.baseVertex;
+    applied_.object.stream = o.stream;
+    applied_.object.stride = o.stride;
+    if (o.indices != applied_.object.indices) glDirty_ |= kGlIndices;
+    applied_.object.indices = o.indices;
+    applied_.object.baseVertex = o.baseVertex;
 }
 
 void GlDevice::Park() {
@@ -507,8 +497,8 @@ void GlDevice::TextureDestroyed(GlTexture* texture) {
     textures_.erase(texture);
     for (IDirect3DTexture8*& t : state_.textures)
         if (t == texture) t = nullptr;
-    if (applied_.texture == texture) {
-        applied_.texture = nullptr;
+    if (applied_.object.texture == texture) {
+        applied_.object.texture = nullptr;
         glDirty_ |= kGlTexture | kGlSampler;
         BumpGroup(kGroupStage);
     }
@@ -523,7 +513,7 @@ void GlDevice::VertexBufferDestroyed(GlVertexBuffer* buffer) {
     DropMergedCopies(buffer);
     vertexBuffers_.erase(buffer);
     if (state_.stream == buffer) state_.stream = nullptr;
-    if (applied_.stream == buffer) applied_.stream = nullptr;
+    if (applied_.object.stream == buffer) applied_.object.stream = nullptr;
     dirty_ |= kDirtyStream;
     layoutKnown_ = false;
     boundArrayBufferKnown_ = false;
@@ -536,7 +526,7 @@ void GlDevice::IndexBufferDestroyed(GlIndexBuffer* buffer) {
     DropMergedCopies(buffer);
     indexBuffers_.erase(buffer);
     if (state_.indices == buffer) state_.indices = nullptr;
-    if (applied_.indices == buffer) applied_.indices = nullptr;
+    if (applied_.object.indices == buffer) applied_.object.indices = nullptr;
     dirty_ |= kDirtyIndices;
     boundIndexBufferKnown_ = false;
     boundArrayBufferKnown_ = false;
@@ -646,7 +636,7 @@ GlProgram* GlDevice::SelectProgram() {
     if (applied_.render[D3DRS_SHADEMODE] == D3DSHADE_FLAT) variant |= kVariantFlat;
     const DWORD* st = applied_.stage;
     GlFixedStage stage;
-    stage.hasTexture = applied_.texture != nullptr;
+    stage.hasTexture = applied_.object.texture != nullptr;
     stage.addSpecular = applied_.render[D3DRS_SPECULARENABLE] != 0;
     stage.colorOp = st[D3DTSS_COLOROP];
     stage.colorArg1 = st[D3DTSS_COLORARG1];
@@ -660,8 +650,8 @@ GlProgram* GlDevice::SelectProgram() {
         lightingComputed_ = groupVersions_[kGroupLighting];
     }
     GlFixedVertex vertex;
-    vertex.preTransformed = (applied_.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
-    vertex.hasNormal = (applied_.fvf & D3DFVF_NORMAL) != 0;
+    vertex.preTransformed = (applied_.object.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+    vertex.hasNormal = (applied_.object.fvf & D3DFVF_NORMAL) != 0;
     vertex.lighting = !vertex.preTransformed && applied_.render[D3DRS_LIGHTING] != 0;
     if (vertex.lighting) {  // what does not matter stays out of the key
         vertex.specularEnable = applied_.render[D3DRS_SPECULARENABLE] != 0;
@@ -739,7 +729,7 @@ void GlDevice::ComputeLighting() {
     ColorToFloats(applied_.render[D3DRS_AMBIENT], globalAmbient_);
 
     // A colour the vertex format does not carry falls back to the material.
-    const DWORD fvf = applied_.fvf;
+    const DWORD fvf = applied_.object.fvf;
     const DWORD sources[4] = {applied_.render[D3DRS_DIFFUSEMATERIALSOURCE],
                               applied_.render[D3DRS_AMBIENTMATERIALSOURCE],
                               applied_.render[D3DRS_SPECULARMATERIALSOURCE],
@@ -786,7 +776,7 @@ void GlDevice::UploadUniforms(GlProgram& p) {
         p.versions[kGroupLighting] = v[kGroupLighting];
     }
     if (p.versions[kGroupMaterial] != v[kGroupMaterial]) {
-        const D3DMATERIAL8& m = applied_.material;
+        const D3DMATERIAL8& m = applied_.object.material;
         glUniform4f(p.uMatDiffuse, m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a);
         glUniform4f(p.uMatAmbient, m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a);
         glUniform4f(p.uMatSpecular, m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a);
@@ -795,14 +785,14 @@ void GlDevice::UploadUniforms(GlProgram& p) {
         p.versions[kGroupMaterial] = v[kGroupMaterial];
     }
     if (p.versions[kGroupFormat] != v[kGroupFormat]) {
-        glUniform1i(p.uPreTransformed, (applied_.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 1 : 0);
-        glUniform1i(p.uHasNormal, (applied_.fvf & D3DFVF_NORMAL) ? 1 : 0);
+        glUniform1i(p.uPreTransformed, (applied_.object.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW ? 1 : 0);
+        glUniform1i(p.uHasNormal, (applied_.object.fvf & D3DFVF_NORMAL) ? 1 : 0);
         p.versions[kGroupFormat] = v[kGroupFormat];
     }
     if (p.versions[kGroupStage] != v[kGroupStage]) {
         const DWORD* st = applied_.stage;
         const DWORD* rs = applied_.render;
-        glUniform1i(p.uHasTexture, applied_.texture ? 1 : 0);
+        glUniform1i(p.uHasTexture, applied_.object.texture ? 1 : 0);
         glUniform3i(p.uColorOp, GLint(st[D3DTSS_COLOROP]), GLint(st[D3DTSS_COLORARG1]), GLint(st[D3DTSS_COLORARG2]));
         glUniform3i(p.uAlphaOp, GLint(st[D3DTSS_ALPHAOP]), GLint(st[D3DTSS_ALPHAARG1]), GLint(st[D3DTSS_ALPHAARG2]));
         glUniform1i(p.uAddSpecular, rs[D3DRS_SPECULARENABLE] ? 1 : 0);
@@ -817,7 +807,7 @@ void GlDevice::UploadUniforms(GlProgram& p) {
 }
 
 void GlDevice::ApplyTexture() {
-    GLuint name = applied_.texture ? applied_.texture->Name() : 0;
+    GLuint name = applied_.object.texture ? applied_.object.texture->Name() : 0;
     if (!boundTextureKnown_ || boundTexture_ != name) {
         glBindTexture(GL_TEXTURE_2D, name);
         boundTexture_ = name;
@@ -826,7 +816,7 @@ void GlDevice::ApplyTexture() {
 }
 
 void GlDevice::ApplySampler() {
-    GlTexture* t = applied_.texture;
+    GlTexture* t = applied_.object.texture;
     if (!t) return;
     const DWORD* st = applied_.stage;
     auto linear = [](DWORD f) { return f == D3DTEXF_LINEAR || f == 3; };  // 3: anisotropic
@@ -846,7 +836,7 @@ void GlDevice::ApplySampler() {
 }
 
 void GlDevice::ApplyLayout(GLuint buffer, std::uintptr_t base) {
-    LayoutKey key{buffer, applied_.fvf, applied_.stride, base, applied_.stage[D3DTSS_TEXCOORDINDEX] & 0xFFFFu};
+    LayoutKey key{buffer, applied_.object.fvf, applied_.object.stride, base, applied_.stage[D3DTSS_TEXCOORDINDEX] & 0xFFFFu};
     if (layoutKnown_ && key == layout_) return;
     layout_ = key;
     layoutKnown_ = true;
@@ -907,10 +897,10 @@ void GlDevice::PrepareGl(bool indexed) {
     UploadUniforms(*p);
     if (glDirty_ & kGlTexture) ApplyTexture();
     if (glDirty_ & (kGlSampler | kGlTexture)) ApplySampler();
-    GLuint vb = applied_.stream ? applied_.stream->core.Name() : 0;
-    ApplyLayout(vb, indexed ? std::uintptr_t(applied_.baseVertex) * applied_.stride : 0);
+    GLuint vb = applied_.object.stream ? applied_.object.stream->core.Name() : 0;
+    ApplyLayout(vb, indexed ? std::uintptr_t(applied_.object.baseVertex) * applied_.object.stride : 0);
     if (indexed) {
-        GLuint ib = applied_.indices ? applied_.indices->core.Name() : 0;
+        GLuint ib = applied_.object.indices ? applied_.object.indices->core.Name() : 0;
         if (!boundIndexBufferKnown_ || boundIndexBuffer_ != ib) {
             glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ib);
             boundIndexBuffer_ = ib;
@@ -974,12 +964,12 @@ GLintptr GlDevice::WriteRing(StreamRing& ring, GLenum target, const void* data, 
 
 bool GlDevice::IssueExpanded(const DrawKey& key, const float* worlds, UINT instances) {
     if (key.mode != GL_TRIANGLES && key.mode != GL_LINES && key.mode != GL_POINTS) return false;  // strips would join
-    GlIndexBuffer* ib = applied_.indices;
-    GlVertexBuffer* vb = applied_.stream;
+    GlIndexBuffer* ib = applied_.object.indices;
+    GlVertexBuffer* vb = applied_.object.stream;
     const GlIndexBuffer::IndexRange range = ib->RangeOf(key.first, key.count);
     const UINT span = range.max - range.min + 1;
     if (span > kExpandMaxSpan) return false;
-    const UINT stride = applied_.stride;
+    const UINT stride = applied_.object.stride;
     const GLsizeiptr chunkVertexBytes = GLsizeiptr(kExpandMaxVertices) * (stride + kInstanceStride);
     if (chunkVertexBytes > kVertexRingBytes || GLsizeiptr(kExpandMaxVertices) * 3 * 2 > kIndexRingBytes) return false;
 
@@ -988,7 +978,7 @@ bool GlDevice::IssueExpanded(const DrawKey& key, const float* worlds, UINT insta
         return true;
     }
 
-    const BYTE* source = vb->core.Bytes() + (size_t(applied_.baseVertex) + range.min) * stride;
+    const BYTE* source = vb->core.Bytes() + (size_t(applied_.object.baseVertex) + range.min) * stride;
     expandLocal_.resize(key.count);
     for (UINT k = 0; k < key.count; ++k) expandLocal_[k] = ib->IndexAt(key.first + k) - range.min;
     UINT done = 0;
@@ -1036,14 +1026,14 @@ bool GlDevice::IssueExpanded(const DrawKey& key, const float* worlds, UINT insta
 }
 
 void GlDevice::DrawMergedCopies(const DrawKey& key, const float* worlds, UINT instances) {
-    GlIndexBuffer* ib = applied_.indices;
-    GlVertexBuffer* vb = applied_.stream;
-    const UINT stride = applied_.stride;
+    GlIndexBuffer* ib = applied_.object.indices;
+    GlVertexBuffer* vb = applied_.object.stream;
+    const UINT stride = applied_.object.stride;
     const size_t worldFloats = 16 * size_t(instances);
     MergedCopies* hit = nullptr;
     MergedCopies* stale = nullptr;  // the same mesh's copies of an earlier frame
     for (MergedCopies& m : merged_) {
-        if (!(m.key == key) || m.vb != vb || m.ib != ib || m.baseVertex != applied_.baseVertex || m.stride != stride)
+        if (!(m.key == key) || m.vb != vb || m.ib != ib || m.baseVertex != applied_.object.baseVertex || m.stride != stride)
             continue;
         if (m.vbGeneration == vb->core.Generation() && m.ibGeneration == ib->core.Generation() &&
             m.worlds.size() == worldFloats && std::memcmp(m.worlds.data(), worlds, worldFloats * sizeof(float)) == 0) {
@@ -1074,7 +1064,7 @@ void GlDevice::DrawMergedCopies(const DrawKey& key, const float* worlds, UINT in
         hit = stale;
         const GlIndexBuffer::IndexRange range = ib->RangeOf(key.first, key.count);
         const UINT span = range.max - range.min + 1;
-        const BYTE* source = vb->core.Bytes() + (size_t(applied_.baseVertex) + range.min) * stride;
+        const BYTE* source = vb->core.Bytes() + (size_t(applied_.object.baseVertex) + range.min) * stride;
         const size_t vertexBytes = size_t(instances) * span * stride;
         expandVertices_.resize(vertexBytes + size_t(instances) * span * kInstanceStride);
         std::vector<std::uint32_t> indices(size_t(instances) * key.count);
@@ -1099,7 +1089,7 @@ void GlDevice::DrawMergedCopies(const DrawKey& key, const float* worlds, UINT in
         hit->ib = ib;
         hit->vbGeneration = vb->core.Generation();
         hit->ibGeneration = ib->core.Generation();
-        hit->baseVertex = applied_.baseVertex;
+        hit->baseVertex = applied_.object.baseVertex;
         hit->stride = stride;
         hit->worlds.assign(worlds, worlds + worldFloats);
         hit->worldsAt = GLintptr(vertexBytes);
@@ -1147,8 +1137,8 @@ void GlDevice::DropMergedCopies(const void* buffer) {
 }
 
 void GlDevice::IssueIndexed(const DrawKey& key, const float* worlds, UINT instances) {
-    const GLenum type = applied_.indices->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
-    const void* first = reinterpret_cast<const void*>(std::uintptr_t(key.first) * applied_.indices->IndexSize());
+    const GLenum type = applied_.object.indices->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
+    const void* first = reinterpret_cast<const void*>(std::uintptr_t(key.first) * applied_.object.indices->IndexSize());
     if (instances > 1 && IssueExpanded(key, worlds, instances)) return;
     if (instances == 1 || !setup_.instancing) {
         for (UINT i = 0; i < instances; ++i) {
@@ -1184,7 +1174,7 @@ void GlDevice::DrawPending() {
     if (pendingCount_ == 0) return;
     UINT count = pendingCount_;
     pendingCount_ = 0;
-    if (!MakeCurrent() || !applied_.stream || !applied_.indices) return;
+    if (!MakeCurrent() || !applied_.object.stream || !applied_.object.indices) return;
     PrepareGl(true);
     IssueIndexed(pendingKey_, pendingWorlds_.data(), count);
 }
@@ -1208,17 +1198,17 @@ void GlDevice::Flush() {
 // --- drawing ------------------------------------------------------------------
 
 HRESULT GlDevice::CheckVertexRange(UINT firstVertex, UINT vertexCount) const {
-    const GlVertexBuffer* vb = applied_.stream;
-    DWORD fvf = applied_.fvf;
+    const GlVertexBuffer* vb = applied_.object.stream;
+    DWORD fvf = applied_.object.fvf;
     if (!vb || vertexCount == 0) return D3DERR_INVALIDCALL;
     DWORD position = fvf & D3DFVF_POSITION_MASK;
     if (position != D3DFVF_XYZ && position != D3DFVF_XYZRHW) return D3DERR_INVALIDCALL;
     UINT size = FvfVertexSize(fvf);
-    if (applied_.stride < size) return D3DERR_INVALIDCALL;
+    if (applied_.object.stride < size) return D3DERR_INVALIDCALL;
     // Every vertex read must lie inside the buffer: the renderer may read
     // straight from memory.
     std::uint64_t last = std::uint64_t(firstVertex) + vertexCount - 1;
-    if (last * applied_.stride + size > vb->core.Length()) return D3DERR_INVALIDCALL;
+    if (last * applied_.object.stride + size > vb->core.Length()) return D3DERR_INVALIDCALL;
     return S_OK;
 }
 
@@ -1229,7 +1219,7 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     ResolveState();
     GLenum mode = 0;
     UINT count = ElementCount(type, primitiveCount, &mode);
-    if (!applied_.stream || !applied_.indices || count == 0) return D3DERR_INVALIDCALL;
+    if (!applied_.object.stream || !applied_.object.indices || count == 0) return D3DERR_INVALIDCALL;
     const DrawKey key{mode, startIndex, count};
     const float* world = &state_.world.m[0][0];
     if (pendingCount_ > 0 && key == pendingKey_) {
@@ -1245,10 +1235,10 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UIN
         Park();
     else
         Flush();
-    GlIndexBuffer* ib = applied_.indices;
+    GlIndexBuffer* ib = applied_.object.indices;
     if ((std::uint64_t(startIndex) + count) * ib->IndexSize() > ib->core.Length()) return D3DERR_INVALIDCALL;
     const GlIndexBuffer::IndexRange range = ib->RangeOf(startIndex, count);
-    if (HRESULT hr = CheckVertexRange(applied_.baseVertex, range.max + 1); FAILED(hr)) return hr;
+    if (HRESULT hr = CheckVertexRange(applied_.object.baseVertex, range.max + 1); FAILED(hr)) return hr;
     pendingKey_ = key;
     if (pendingWorlds_.size() < 16) pendingWorlds_.resize(16 * 64);
     std::memcpy(pendingWorlds_.data(), world, 16 * sizeof(float));
@@ -1447,14 +1437,14 @@ void GlDevice::Observe(D3DPRIMITIVETYPE type, bool indexed, UINT start, UINT pri
     d.indexed = indexed;
     d.start = start;
     d.primitiveCount = primitiveCount;
-    d.vertices = applied_.stream->core.Bytes();
-    d.vertexBytes = applied_.stream->core.Length();
-    d.stride = applied_.stride;
+    d.vertices = applied_.object.stream->core.Bytes();
+    d.vertexBytes = applied_.object.stream->core.Length();
+    d.stride = applied_.object.stride;
     if (indexed) {
-        d.indices = applied_.indices->core.Bytes();
-        d.indexBytes = applied_.indices->core.Length();
-        d.indexSize = applied_.indices->IndexSize();
-        d.baseVertex = applied_.baseVertex;
+        d.indices = applied_.object.indices->core.Bytes();
+        d.indexBytes = applied_.object.indices->core.Length();
+        d.indexSize = applied_.object.indices->IndexSize();
+        d.baseVertex = applied_.object.baseVertex;
     }
     observer_(d);
 }

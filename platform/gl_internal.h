@@ -254,21 +254,25 @@ protected:
     void OnStateChanged(StateItem::Kind kind) override;
 
 private:
-    // What the draws collected so far were made with, in Direct3D terms (of
-    // the render and stage-0 states only those the device reads are kept).
-    struct Applied {
-        D3DMATRIX view{}, projection{};
-        D3DMATERIAL8 material{};
-        D3DLIGHT8 lights[kMaxLights]{};
-        BOOL lightOn[kMaxLights]{};
-        DWORD render[kRenderStateCount]{};
-        DWORD stage[kTextureStageStateCount]{};
+    // What one object brings to a draw besides its world matrix.
+    struct ObjectState {
         GlTexture* texture = nullptr;
+        D3DMATERIAL8 material{};
         DWORD fvf = 0;
         GlVertexBuffer* stream = nullptr;
         UINT stride = 0;
         GlIndexBuffer* indices = nullptr;
         UINT baseVertex = 0;
+    };
+    // What the draws collected so far were made with, in Direct3D terms (of
+    // the render and stage-0 states only those the device reads are kept).
+    struct Applied {
+        D3DMATRIX view{}, projection{};
+        D3DLIGHT8 lights[kMaxLights]{};
+        BOOL lightOn[kMaxLights]{};
+        DWORD render[kRenderStateCount]{};
+        DWORD stage[kTextureStageStateCount]{};
+        ObjectState object;  // texture, material, format, buffers
     };
     struct DrawKey {
         GLenum mode = 0;
@@ -344,16 +348,6 @@ private:
     UINT pendingCount_ = 0;
     std::vector<float> pendingWorlds_;
 
-    // What one object brings to a draw besides its world matrix.
-    struct ObjectState {
-        GlTexture* texture = nullptr;
-        D3DMATERIAL8 material{};
-        DWORD fvf = 0;
-        GlVertexBuffer* stream = nullptr;
-        UINT stride = 0;
-        GlIndexBuffer* indices = nullptr;
-        UINT baseVertex = 0;
-    };
     // Collections set aside while other objects are drawn. Opaque draws that
     // test and write depth give the same picture in any order, so a course
     // whose cells alternate between a few meshes still becomes one call per
