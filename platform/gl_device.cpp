@@ -102,6 +102,21 @@ constexpr UINT kMergedMinCopies = 32;
 constexpr size_t kMergedMaxVertices = size_t(1) << 20;
 constexpr size_t kMergedMaxEntries = 32;
 
+// Writes `n` copies of a mesh's vertex range: its `span` vertices, the copy's
+// world matrix beside each of them, and the mesh's indices (`local`, counted
+// from the range's first vertex) moved on by `span` for each copy.
+template <class Index>
+void WriteCopies(const BYTE* source, UINT span, UINT stride, const std::vector<UINT>& local, const float* worlds,
+                 UINT n, BYTE* v, BYTE* w, Index* x) {
+    for (UINT i = 0; i < n; ++i) {
+        std::memcpy(v, source, size_t(span) * stride);
+        v += size_t(span) * stride;
+        const float* world = worlds + 16 * size_t(i);
+        for (UINT k = 0; k < span; ++k, w += kInstanceStride) std::memcpy(w, world, kInstanceStride);
+        for (UINT k : local) *x++ = Index(k + i * span);
+    }
+}
+
 std::set<GlDevice*>& LiveDevices() {
     static std::set<GlDevice*> devices;
     return devices;
@@ -404,8 +419,6 @@ bool GlDevice::ParkingAllowed() const {
            (zFunc == D3DCMP_LESS || zFunc == D3DCMP_LESSEQUAL);
 }
 
-GlDevice::ObjectState GlDevice::CurrentObject() const { return applied_.object; }
-
 bool GlDevice::SameObject(const ObjectState& a, const ObjectState& b) {
     return a.texture == b.texture && a.fvf == b.fvf && a.stream == b.stream && a.stride == b.stride &&
            a.indices == b.indices && a.baseVertex == b.baseVertex &&
@@ -436,7 +449,7 @@ void GlDevice::ApplyObject(const ObjectState& o) {
 
 void GlDevice::Park() {
     if (pendingCount_ == 0) return;
-    const ObjectState object = CurrentObject();
+    const ObjectState& object = applied_.object;
     const size_t floats = 16 * size_t(pendingCount_);
     for (size_t i = 0; i < parkedUsed_; ++i) {
         ParkedBatch& b = parked_[i];
@@ -462,7 +475,7 @@ void GlDevice::Park() {
 
 void GlDevice::Unpark(const DrawKey& key) {
     if (parkedUsed_ == 0) return;
-    const ObjectState object = CurrentObject();
+    const ObjectState& object = applied_.object;
     for (size_t i = 0; i < parkedUsed_; ++i) {
         ParkedBatch& b = parked_[i];
         if (!(b.key == key) || !SameObject(b.object, object)) continue;
@@ -661,8 +674,8 @@ GlProgram* GlDevice::SelectProgram() {
         for (int i = 0; i < lightCount_; ++i) vertex.lightTypes[i] = int(lightPosition_[4 * i + 3] + 0.5f);
         for (int i = 0; i < 4; ++i) vertex.matSource[i] = matSource_[i];
     }
-    const std::pair<std::uint64_t, std::uint64_t> key =
-        fixedStages_ ? std::make_pair(stage.Key() << 2 | variant, vertex.Key()) : std::make_pair(std::uint64_t(variant), std::uint64_t(0));
+    std::pair<std::uint64_t, std::uint64_t> key{variant, 0};
+    if (fixedStages_) key = {stage.Key() << 2 | variant, vertex.Key()};
     auto found = programs_.find(key);
     GlProgram* p = found != programs_.end() ? &found->second : nullptr;
     if (!p) {
@@ -836,7 +849,8 @@ void GlDevice::ApplySampler() {
 }
 
 void GlDevice::ApplyLayout(GLuint buffer, std::uintptr_t base) {
-    LayoutKey key{buffer, applied_.object.fvf, applied_.object.stride, base, applied_.stage[D3DTSS_TEXCOORDINDEX] & 0xFFFFu};
+    LayoutKey key{buffer, applied_.object.fvf, applied_.object.stride, base,
+                  applied_.stage[D3DTSS_TEXCOORDINDEX] & 0xFFFFu};
     if (layoutKnown_ && key == layout_) return;
     layout_ = key;
     layoutKnown_ = true;
@@ -973,31 +987,21 @@ bool GlDevice::IssueExpanded(const DrawKey& key, const float* worlds, UINT insta
     const GLsizeiptr chunkVertexBytes = GLsizeiptr(kExpandMaxVertices) * (stride + kInstanceStride);
     if (chunkVertexBytes > kVertexRingBytes || GLsizeiptr(kExpandMaxVertices) * 3 * 2 > kIndexRingBytes) return false;
 
-    if (instances >= kMergedMinCopies && size_t(instances) * span <= kMergedMaxVertices) {
-        DrawMergedCopies(key, worlds, instances);
-        return true;
-    }
-
     const BYTE* source = vb->core.Bytes() + (size_t(applied_.object.baseVertex) + range.min) * stride;
     expandLocal_.resize(key.count);
     for (UINT k = 0; k < key.count; ++k) expandLocal_[k] = ib->IndexAt(key.first + k) - range.min;
+    if (instances >= kMergedMinCopies && size_t(instances) * span <= kMergedMaxVertices) {
+        DrawMergedCopies(key, worlds, instances, source, span);
+        return true;
+    }
     UINT done = 0;
     while (done < instances) {
         const UINT n = std::min(instances - done, kExpandMaxVertices / span);
         expandVertices_.resize(size_t(n) * span * stride);
         expandWorlds_.resize(size_t(n) * span * kInstanceStride);
         expandIndices_.resize(size_t(n) * key.count);
-        BYTE* v = expandVertices_.data();
-        BYTE* w = expandWorlds_.data();
-        WORD* x = expandIndices_.data();
-        for (UINT i = 0; i < n; ++i) {
-            std::memcpy(v, source, size_t(span) * stride);
-            v += size_t(span) * stride;
-            const float* world = worlds + 16 * size_t(done + i);
-            for (UINT k = 0; k < span; ++k, w += kInstanceStride) std::memcpy(w, world, kInstanceStride);
-            const UINT offset = i * span;
-            for (UINT k = 0; k < key.count; ++k) *x++ = WORD(expandLocal_[k] + offset);
-        }
+        WriteCopies(source, span, stride, expandLocal_, worlds + 16 * size_t(done), n, expandVertices_.data(),
+                    expandWorlds_.data(), expandIndices_.data());
         GLintptr vertexAt = WriteRing(vertexRing_, GL_ARRAY_BUFFER, expandVertices_.data(),
                                       GLsizeiptr(expandVertices_.size()));
         GLintptr worldAt = WriteRing(vertexRing_, GL_ARRAY_BUFFER, expandWorlds_.data(),
@@ -1025,7 +1029,8 @@ bool GlDevice::IssueExpanded(const DrawKey& key, const float* worlds, UINT insta
     return true;
 }
 
-void GlDevice::DrawMergedCopies(const DrawKey& key, const float* worlds, UINT instances) {
+void GlDevice::DrawMergedCopies(const DrawKey& key, const float* worlds, UINT instances, const BYTE* source,
+                                UINT span) {
     GlIndexBuffer* ib = applied_.object.indices;
     GlVertexBuffer* vb = applied_.object.stream;
     const UINT stride = applied_.object.stride;
@@ -1033,7 +1038,8 @@ void GlDevice::DrawMergedCopies(const DrawKey& key, const float* worlds, UINT in
     MergedCopies* hit = nullptr;
     MergedCopies* stale = nullptr;  // the same mesh's copies of an earlier frame
     for (MergedCopies& m : merged_) {
-        if (!(m.key == key) || m.vb != vb || m.ib != ib || m.baseVertex != applied_.object.baseVertex || m.stride != stride)
+        if (!(m.key == key) || m.vb != vb || m.ib != ib || m.baseVertex != applied_.object.baseVertex ||
+            m.stride != stride)
             continue;
         if (m.vbGeneration == vb->core.Generation() && m.ibGeneration == ib->core.Generation() &&
             m.worlds.size() == worldFloats && std::memcmp(m.worlds.data(), worlds, worldFloats * sizeof(float)) == 0) {
@@ -1062,21 +1068,11 @@ void GlDevice::DrawMergedCopies(const DrawKey& key, const float* worlds, UINT in
             stale->indices = names[1];
         }
         hit = stale;
-        const GlIndexBuffer::IndexRange range = ib->RangeOf(key.first, key.count);
-        const UINT span = range.max - range.min + 1;
-        const BYTE* source = vb->core.Bytes() + (size_t(applied_.object.baseVertex) + range.min) * stride;
         const size_t vertexBytes = size_t(instances) * span * stride;
         expandVertices_.resize(vertexBytes + size_t(instances) * span * kInstanceStride);
         std::vector<std::uint32_t> indices(size_t(instances) * key.count);
-        BYTE* v = expandVertices_.data();
-        BYTE* w = v + vertexBytes;
-        std::uint32_t* x = indices.data();
-        for (UINT i = 0; i < instances; ++i) {
-            std::memcpy(v, source, size_t(span) * stride);
-            v += size_t(span) * stride;
-            for (UINT k = 0; k < span; ++k, w += kInstanceStride) std::memcpy(w, worlds + 16 * size_t(i), kInstanceStride);
-            for (UINT k = 0; k < key.count; ++k) *x++ = ib->IndexAt(key.first + k) - range.min + i * span;
-        }
+        WriteCopies(source, span, stride, expandLocal_, worlds, instances, expandVertices_.data(),
+                    expandVertices_.data() + vertexBytes, indices.data());
         BindBufferForUpload(hit->vertices);
         glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(expandVertices_.size()), expandVertices_.data(), GL_DYNAMIC_DRAW);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, hit->indices);
@@ -1124,7 +1120,7 @@ void GlDevice::DrawMergedCopies(const DrawKey& key, const float* worlds, UINT in
 void GlDevice::DropMergedCopies(const void* buffer) {
     for (size_t i = merged_.size(); i-- > 0;) {
         MergedCopies& m = merged_[i];
-        if (buffer && buffer != static_cast<const void*>(m.vb) && buffer != static_cast<const void*>(m.ib)) continue;
+        if (buffer != static_cast<const void*>(m.vb) && buffer != static_cast<const void*>(m.ib)) continue;
         if (MakeCurrent()) {
             GLuint names[2] = {m.vertices, m.indices};
             glDeleteBuffers(2, names);
@@ -1138,7 +1134,8 @@ void GlDevice::DropMergedCopies(const void* buffer) {
 
 void GlDevice::IssueIndexed(const DrawKey& key, const float* worlds, UINT instances) {
     const GLenum type = applied_.object.indices->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
-    const void* first = reinterpret_cast<const void*>(std::uintptr_t(key.first) * applied_.object.indices->IndexSize());
+    const void* first =
+        reinterpret_cast<const void*>(std::uintptr_t(key.first) * applied_.object.indices->IndexSize());
     if (instances > 1 && IssueExpanded(key, worlds, instances)) return;
     if (instances == 1 || !setup_.instancing) {
         for (UINT i = 0; i < instances; ++i) {
@@ -1182,7 +1179,7 @@ void GlDevice::DrawPending() {
 void GlDevice::Flush() {
     DrawPending();
     if (parkedUsed_ == 0) return;
-    const ObjectState current = CurrentObject();
+    const ObjectState current = applied_.object;
     const size_t used = parkedUsed_;
     parkedUsed_ = 0;
     for (size_t i = 0; i < used; ++i) {

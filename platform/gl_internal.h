@@ -311,8 +311,10 @@ private:
         std::uint64_t lastUsed = 0;  // presents
     };
     std::vector<MergedCopies> merged_;
-    void DrawMergedCopies(const DrawKey& key, const float* worlds, UINT instances);
-    void DropMergedCopies(const void* buffer);  // null: all of them
+    // `source` is the first vertex of the mesh's range of `span` vertices;
+    // expandLocal_ holds its indices counted from there.
+    void DrawMergedCopies(const DrawKey& key, const float* worlds, UINT instances, const BYTE* source, UINT span);
+    void DropMergedCopies(const void* buffer);  // those made from this buffer
     void SetWorldDivisor(GLuint divisor);
     // A buffer written front to back and given new storage when full, so
     // nothing waits for draws still reading what was written before.
@@ -361,7 +363,6 @@ private:
     std::vector<ParkedBatch> parked_;
     size_t parkedUsed_ = 0;  // entries of parked_ in use; the rest keep their memory
     bool ParkingAllowed() const;
-    ObjectState CurrentObject() const;
     static bool SameObject(const ObjectState& a, const ObjectState& b);
     // Makes `object` the applied one, marking for OpenGL what differs.
     void ApplyObject(const ObjectState& object);
