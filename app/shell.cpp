@@ -54,7 +54,6 @@ bool StartUp(HINSTANCE instance, int showCommand) {
         MessageBoxA(window, "Direct3d konnte nicht initialisiert werden", shell.appTitle, kStartUpMessageStyle);
         return false;
     }
-    TraceStep("meshes");
     if (!game.keyboard.Create(shell.appInstance, window)) {
         MessageBoxA(window, "DInput Fehler : InitAll", shell.appTitle, kStartUpMessageStyle);
         return false;

@@ -32,6 +32,7 @@ int main() {
     };
     {
         ResetStepTrace();
+        KeepResidentMemoryInTrace(true);
         RealGame real;
         stage("game objects");
         if (!real.Start()) return 1;

@@ -347,7 +347,6 @@ int main(int argc, char** argv) {
     RealGame real;
     if (!real.Start()) return 1;
     Game& game = real.game();
-    IDirect3DDevice8* device = game.graphics.device;
     const D3DPRESENT_PARAMETERS& pp = game.graphics.presentParams;
     std::printf("back_buffer %ux%u pixels\n", pp.BackBufferWidth, pp.BackBufferHeight);
 
@@ -397,6 +396,5 @@ int main(int argc, char** argv) {
     Report("title", titleFigures);
     Report("driving", drivingFigures);
     Report("ending", endingFigures);
-    (void)device;
     return 0;
 }

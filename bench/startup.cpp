@@ -86,7 +86,8 @@ int main(int argc, char** argv) {
                                                                 : std::string("startup_step_") + name;
                 if (!figures.count(key)) order.push_back(key);
                 figures[key].push_back(value);
-            } else if (std::sscanf(line, "message_boxes %d", &boxes) == 1) {
+            } else {
+                std::sscanf(line, "message_boxes %d", &boxes);
             }
         }
         if (in) std::fclose(in);

@@ -11,6 +11,7 @@ namespace {
 struct Trace {
     std::vector<TracedStep> steps;
     std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+    bool keepMemory = false;
 };
 
 Trace& TheTrace() {
@@ -41,12 +42,14 @@ void TraceStep(const char* name) {
         step = &t.steps.back();
     }
     step->milliseconds += ms;
-    step->residentKb = ResidentKb();
+    if (t.keepMemory) step->residentKb = ResidentKb();
     ++step->marks;
     t.last = std::chrono::steady_clock::now();  // the mark's own cost goes to no step
 }
 
 const std::vector<TracedStep>& TracedSteps() { return TheTrace().steps; }
+
+void KeepResidentMemoryInTrace(bool keep) { TheTrace().keepMemory = keep; }
 
 void ResetStepTrace() {
     Trace& t = TheTrace();
