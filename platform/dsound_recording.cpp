@@ -1,5 +1,7 @@
 #include "platform/dsound_recording.h"
 
+#include "platform/lasting.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -7,7 +9,12 @@
 
 namespace {
 
-std::shared_ptr<SoundRecorder> activeRecorder;
+// Released sound devices look their recorder up here, also from a static's
+// destructor at exit.
+std::shared_ptr<SoundRecorder>& ActiveRecorder() {
+    static Lasting<std::shared_ptr<SoundRecorder>> recorder;
+    return *recorder;
+}
 
 struct DeviceState {
     DWORD level = 0;
@@ -221,7 +228,7 @@ private:
 };
 
 HRESULT CreateRecordingDirectSound(IDirectSound8** device) {
-    std::shared_ptr<SoundRecorder> recorder = activeRecorder;
+    std::shared_ptr<SoundRecorder> recorder = ActiveRecorder();
     if (!recorder) return DSERR_NODRIVER;
     SoundCall call;
     call.op = "DirectSoundCreate8";
@@ -333,6 +340,6 @@ void SoundRecorder::LoseBuffers() {
 }
 
 void UseRecordingSound(std::shared_ptr<SoundRecorder> recorder) {
-    activeRecorder = std::move(recorder);
-    SetDirectSoundFactory(activeRecorder ? &CreateRecordingDirectSound : nullptr);
+    ActiveRecorder() = std::move(recorder);
+    SetDirectSoundFactory(ActiveRecorder() ? &CreateRecordingDirectSound : nullptr);
 }

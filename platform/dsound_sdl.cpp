@@ -1,5 +1,7 @@
 #include "platform/dsound_sdl.h"
 
+#include "platform/lasting.h"
+
 #include <SDL.h>
 
 #include <algorithm>
@@ -37,8 +39,16 @@ struct Voice {
 };
 
 class Output;
-std::mutex registryLock;
-std::vector<Output*> openOutputs;
+// The open outputs, for telling a removed device's events apart. A sound device
+// object may be released by a static's destructor at exit: the registry lasts.
+struct OutputRegistry {
+    std::mutex lock;
+    std::vector<Output*> outputs;
+};
+OutputRegistry& Registry() {
+    static Lasting<OutputRegistry> registry;
+    return *registry;
+}
 
 // The SDL side: the audio device, its callback and the voices it mixes.
 class Output {
@@ -59,15 +69,16 @@ public:
         }
         SDL_AddEventWatch(&Output::WatchEvents, this);
         watching_ = true;
-        std::lock_guard<std::mutex> guard(registryLock);
-        openOutputs.push_back(this);
+        std::lock_guard<std::mutex> guard(Registry().lock);
+        Registry().outputs.push_back(this);
         return true;
     }
 
     void Close() {
         {
-            std::lock_guard<std::mutex> guard(registryLock);
-            openOutputs.erase(std::remove(openOutputs.begin(), openOutputs.end(), this), openOutputs.end());
+            std::lock_guard<std::mutex> guard(Registry().lock);
+            auto& outputs = Registry().outputs;
+            outputs.erase(std::remove(outputs.begin(), outputs.end(), this), outputs.end());
         }
         if (watching_) SDL_DelEventWatch(&Output::WatchEvents, this);
         watching_ = false;
@@ -438,8 +449,8 @@ HRESULT CreateSdlDirectSound(IDirectSound8** device) {
 void SimulateAudioDeviceRemoval() {
     std::vector<SDL_AudioDeviceID> devices;
     {
-        std::lock_guard<std::mutex> guard(registryLock);
-        for (Output* o : openOutputs) devices.push_back(o->Device());
+        std::lock_guard<std::mutex> guard(Registry().lock);
+        for (Output* o : Registry().outputs) devices.push_back(o->Device());
     }
     for (SDL_AudioDeviceID id : devices) {
         if (!id) continue;

@@ -2,6 +2,8 @@
 // FreeType, 32-bit DIB sections, and glyph outlines for the text meshes.
 #include "platform/gdi.h"
 
+#include "platform/lasting.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -62,7 +64,8 @@ struct FontFile {
 };
 
 bool FindFontFile(const std::string& family, bool bold, bool italic, FontFile* file) {
-    static std::map<std::tuple<std::string, bool, bool>, FontFile> cache;
+    static Lasting<std::map<std::tuple<std::string, bool, bool>, FontFile>> lastingCache;
+    auto& cache = *lastingCache;
     auto key = std::make_tuple(family, bold, italic);
     if (auto it = cache.find(key); it != cache.end()) {
         *file = it->second;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <set>
 
+#include "platform/lasting.h"
 #include "platform/gl_formats.h"
 #include "platform/gl_internal.h"
 #include "platform/native_window.h"
@@ -118,8 +119,8 @@ void WriteCopies(const BYTE* source, UINT span, UINT stride, const std::vector<U
 }
 
 std::set<GlDevice*>& LiveDevices() {
-    static std::set<GlDevice*> devices;
-    return devices;
+    static Lasting<std::set<GlDevice*>> devices;
+    return *devices;
 }
 
 GLenum CompareFunction(DWORD f) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <string>
 
+#include "platform/lasting.h"
 #include "platform/gl_internal.h"
 #include "platform/native_window.h"
 
@@ -168,7 +169,8 @@ bool IsSoftwareRendererName(const char* renderer) {
 }
 
 const GlDriverInfo& ProbeGlDriver() {
-    static GlDriverInfo info;
+    static Lasting<GlDriverInfo> lastingInfo;
+    GlDriverInfo& info = *lastingInfo;
     static bool probed = false;
     if (probed) return info;
     const auto start = std::chrono::steady_clock::now();

@@ -1,11 +1,13 @@
 #include "platform/native_window.h"
 
+#include "platform/lasting.h"
+
 #include <map>
 
 namespace {
 std::map<HWND, SDL_Window*>& Windows() {
-    static std::map<HWND, SDL_Window*> windows;
-    return windows;
+    static Lasting<std::map<HWND, SDL_Window*>> windows;
+    return *windows;
 }
 PresentOverlay overlay = nullptr;
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/recording_device.h"
 
+#include "platform/lasting.h"
+
 #include <cstring>
 #include <string>
 
@@ -332,8 +334,8 @@ HRESULT RecordingDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND, DWO
 }
 
 RecordingDirect3D& RecordingDirect3DTemplate() {
-    static RecordingDirect3D settings;
-    return settings;
+    static Lasting<RecordingDirect3D> settings;
+    return *settings;
 }
 
 IDirect3D8* CreateRecordingDirect3D() {

@@ -1,5 +1,7 @@
 #include "platform/step_trace.h"
 
+#include "platform/lasting.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -15,8 +17,8 @@ struct Trace {
 };
 
 Trace& TheTrace() {
-    static Trace trace;
-    return trace;
+    static Lasting<Trace> trace;
+    return *trace;
 }
 
 }  // namespace

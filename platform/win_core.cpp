@@ -2,6 +2,8 @@
 // calls around them; independent of the backend.
 #include "platform/win_core.h"
 
+#include "platform/lasting.h"
+
 #include <algorithm>
 #include <cstring>
 #include <strings.h>
@@ -105,8 +107,8 @@ MSG MakeMsg(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 WinState& State() {
-    static WinState state;
-    return state;
+    static Lasting<WinState> state;
+    return *state;
 }
 
 WinBackend& Backend() { return activeBackend ? *activeBackend : SdlBackend(); }
@@ -705,7 +707,8 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
     int id = ResourceIdOf(name);
     if (instance || id < 32512 || id > 32651) return nullptr;
-    static std::vector<std::unique_ptr<CursorObject>> cursors;
+    static Lasting<std::vector<std::unique_ptr<CursorObject>>> lastingCursors;
+    auto& cursors = *lastingCursors;
     for (auto& c : cursors)
         if (c->id == id) return c.get();
     cursors.push_back(std::make_unique<CursorObject>());

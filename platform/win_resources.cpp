@@ -1,13 +1,15 @@
 #include "platform/win_resources.h"
 
+#include "platform/lasting.h"
+
 #include <map>
 
 namespace {
 
 template <class T>
 std::map<int, T>& Registry() {
-    static std::map<int, T> entries;
-    return entries;
+    static Lasting<std::map<int, T>> entries;
+    return *entries;
 }
 
 template <class T>

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/lasting.h"
 #include "platform/dinput.h"
 #include "platform/native_window.h"
 #include "platform/win_core.h"
@@ -366,6 +367,6 @@ private:
 }  // namespace
 
 WinBackend& SdlBackend() {
-    static SdlWinBackend backend;
-    return backend;
+    static Lasting<SdlWinBackend> backend;
+    return *backend;
 }

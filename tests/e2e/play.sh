@@ -109,7 +109,9 @@ expect_share "$img" 1024x700+0+30 '#00ffff' 25% 0.003 "cyan credits of the endin
 xdotool key Return
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
 kill -0 "$pid" 2>/dev/null && fail "the game did not close after the list"
-wait "$pid" || true
+code=0
+wait "$pid" || code=$?
+[ "$code" = 0 ] || fail "the game ended with exit code $code: $(tail -40 game.log)"
 [ -f high.dat ] || fail "no high.dat written"
 [ "$(wc -l < high.dat)" = 5 ] || fail "high.dat has not five lines"
 echo "e2e: high.dat written: $(head -c 60 high.dat | tr '\r\n' '  ')"
