@@ -2,7 +2,7 @@
 // and the entry point on the OpenGL device and the SDL window system.
 #include "app/game.h"
 #include "app/shell.h"
-#include "platform/gl_device.h"
+#include "platform/desktop/desktop.h"
 #include "resources/resources.h"
 #include "scores/highscore_dialog_procs.h"
 
@@ -13,7 +13,7 @@ GameHighscoreDialogs highscoreDialogs(game.shell.appInstance, game.shell.mainWin
 
 int main() {
     SetCurrentGame(&game);
-    SetDirect3DFactory(CreateOpenGLDirect3D);
+    InstallBackends(DesktopBackends());
     RegisterGameResources();
     game.highscores.SetDialogs(&highscoreDialogs);
     return WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWNORMAL);

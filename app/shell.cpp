@@ -6,7 +6,7 @@
 #include "gfx/lighting_dialog.h"
 #include "resources/resource.h"
 #include "scores/highscore_dialog_procs.h"
-#include "platform/step_trace.h"
+#include "platform/port/step_trace.h"
 
 namespace {
 

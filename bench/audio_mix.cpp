@@ -11,7 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/dsound_sdl.h"
+#include "platform/core/dsound_common.h"
+#include "platform/sdl/dsound_sdl.h"
 
 namespace {
 

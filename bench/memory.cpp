@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "gfx/credits.h"
-#include "platform/step_trace.h"
+#include "platform/port/step_trace.h"
 #include "tests/support/autopilot.h"
 #include "tests/support/real_game.h"
 

@@ -10,12 +10,14 @@
 #include <string>
 
 #include "app/game.h"
-#include "platform/win_recording.h"
+#include "platform/recording/win_recording.h"
 #include "tests/support/autopilot.h"
+#include "tests/support/test_backends.h"
 
 int main(int argc, char** argv) {
     const long steps = argc > 1 ? std::max(1L, std::atol(argv[1])) : 20'000'000L;
     RecordingPlatform platform;
+    TestBackends backends(&platform, nullptr);
     std::filesystem::current_path(std::string(TARVIK_SOURCE_DIR) + "/data");
     GameFiles files;
     files.highscores = (std::filesystem::temp_directory_path() / "tarvik-sim-steps-high.dat").string();

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/step_trace.h"
+#include "platform/port/step_trace.h"
 #include "tests/support/real_game.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/recording_device.h"
+#include "platform/recording/recording_device.h"
 #include "util3d/image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/dsound_common.h"
 #include "platform/dsound.h"
 #include "sound/wave_file.h"
 

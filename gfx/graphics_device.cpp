@@ -5,7 +5,7 @@
 
 #include "app/game.h"
 #include "platform/win.h"
-#include "platform/step_trace.h"
+#include "platform/port/step_trace.h"
 
 namespace {
 constexpr UINT kMessageStyle = MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND;

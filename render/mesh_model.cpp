@@ -1,5 +1,5 @@
 #include "render/mesh_model.h"
-#include "platform/step_trace.h"
+#include "platform/port/step_trace.h"
 
 const MeshFile kMeshLoadOrder[8] = {
     {"media/Holz.x", 0},   {"media/Stein.x", 2}, {"media/Gras.x", 1}, {"media/Wasser.x", 3},

@@ -2,7 +2,7 @@
 // positions and sizes are dialog units.
 #include "resources/resources.h"
 
-#include "platform/win_resources.h"
+#include "platform/port/win_resources.h"
 #include "resources/resource.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/recording_device.h"
+#include "platform/recording/recording_device.h"
 #include "util3d/d3dx.h"
 #include "util3d/mesh.h"
 #include "util3d/xfile.h"

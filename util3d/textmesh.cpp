@@ -16,7 +16,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "platform/tessellate.h"
+#include "platform/port/tessellate.h"
 #include "util3d/d3dx.h"
 #include "util3d/mesh.h"
 

@@ -23,7 +23,7 @@ protected:
     InSoundFolder folder;
     RecordingPlatform platform;
     std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
-    RecordingBackends backends{sound};
+    RecordingBackends backends{platform, sound};
 };
 
 TEST_F(StartUpTest, EachFailingStepEndsWithItsMessages) {
@@ -70,7 +70,7 @@ TEST_F(StartUpTest, EachFailingStepEndsWithItsMessages) {
         SCOPED_TRACE(c.name);
         RecordingPlatform local;
         auto recorder = std::make_shared<SoundRecorder>();
-        UseRecordingSound(recorder);
+        TestBackends localBackends(&local, recorder);
         RecordingDirect3DTemplate() = RecordingDirect3D();
         c.arrange(local, RecordingDirect3DTemplate(), *recorder);
         RegisterGameResources();

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/recording_device.h"
+#include "platform/recording/recording_device.h"
 #include "tests/data/data_fixture.h"
 #include "util3d/d3dx.h"
 

@@ -58,7 +58,7 @@ protected:
     std::filesystem::path previous_;
     RecordingPlatform platform;
     std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
-    RecordingBackends backends{sound};
+    RecordingBackends backends{platform, sound};
     std::string highscoreFile;
 };
 

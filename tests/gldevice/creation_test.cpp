@@ -3,7 +3,7 @@
 // warnings (no hardware device, no hardware vertex processing, no software
 // vertex processing).
 #include "tests/gldevice/gl_fixture.h"
-#include "platform/native_window.h"
+#include "platform/sdl/native_window.h"
 
 namespace {
 

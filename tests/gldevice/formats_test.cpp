@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "platform/gl_device.h"
-#include "platform/gl_formats.h"
+#include "platform/gl/gl_diagnostics.h"
+#include "platform/gl/gl_formats.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/gl_device.h"
-#include "platform/gl_test_support.h"
+#include "platform/gl/gl_diagnostics.h"
+#include "platform/gl/gl_test_support.h"
 #include "util3d/d3dx_math.h"
 
 // Owns one reference of a platform object.

@@ -2,7 +2,7 @@
 // what a lock does to draws not yet sent, the overlay drawn at Present, and
 // draws that would read outside their buffers.
 #include "tests/gldevice/gl_fixture.h"
-#include "platform/native_window.h"
+#include "platform/sdl/native_window.h"
 
 namespace {
 
@@ -220,10 +220,8 @@ TEST_F(ResourcesTest, ReleasedTextureStillSetOnTheStageDrawsAsNoTexture) {
     EXPECT_PIXEL_NEAR(At(pixels, 9, 1), 255, 255, 255, 0);
 }
 
-HWND overlayWindow = nullptr;
 int overlayCalls = 0;
-void ScramblingOverlay(HWND window) {
-    overlayWindow = window;
+void ScramblingOverlay() {
     ++overlayCalls;
     ScrambleGlStateForTest();
 }
@@ -253,16 +251,15 @@ TEST_F(ResourcesTest, PresentCallsTheOverlayAndTheNextFrameIsUnharmed) {
         DrawScreenRect(40, 2, 60, 20, 0xFFFFFFFF);
         return EndFrame();
     };
-    SetPresentOverlay(&ScramblingOverlay);
+    GlSetPresentObserver(dev_, &ScramblingOverlay);
     overlayCalls = 0;
     std::vector<BYTE> first = frame();
     ASSERT_EQ(dev_->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
     std::vector<BYTE> second = frame();
     ASSERT_EQ(dev_->Present(nullptr, nullptr, nullptr, nullptr), S_OK);
     std::vector<BYTE> third = frame();
-    SetPresentOverlay(nullptr);
+    GlSetPresentObserver(dev_, nullptr);
     EXPECT_EQ(overlayCalls, 2);
-    EXPECT_EQ(overlayWindow, t_->hwnd);
     EXPECT_TRUE(first == second);
     EXPECT_TRUE(first == third);
     EXPECT_PIXEL_NEAR(At(first, 50, 10), 0x33, 0x66, 0xCC, 0);

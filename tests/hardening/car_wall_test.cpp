@@ -34,7 +34,7 @@ TEST(CarAtAWall, ANoseSwungOntoStoneDoesNotHoldTheCarForGood) {
         SCOPED_TRACE(a.label);
         RecordingPlatform platform;
         auto sound = std::make_shared<SoundRecorder>();
-        UseRecordingSound(sound);
+        TestBackends backends(&platform, sound);
         Game game(TestFiles("wall", WallAtColumn33()));
         Car& car = game.car;
         car.position = D3DXVECTOR3(a.x, 0.0f, 0.0f);
@@ -66,7 +66,6 @@ TEST(CarAtAWall, ANoseSwungOntoStoneDoesNotHoldTheCarForGood) {
         EXPECT_GT(std::hypot(car.position.x - backed.x, car.position.z - backed.z), 5.0f);
         // Never through the wall.
         EXPECT_GT(car.position.x, -4.0f);
-        UseRecordingSound(nullptr);
     }
 }
 

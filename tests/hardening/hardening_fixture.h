@@ -166,7 +166,7 @@ public:
     // Declared first so that the game goes before them.
     RecordingPlatform platform;
     std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
-    RecordingBackends backends{sound};
+    RecordingBackends backends{platform, sound};
     std::string winnerName = "Dauertest";
     int listsShown = 0;
 

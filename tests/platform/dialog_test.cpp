@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "platform/dinput.h"
-#include "platform/win_resources.h"
+#include "platform/port/win_resources.h"
 #include "tests/platform/platform_fixture.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "platform/dinput.h"
+#include "platform/sdl/dinput_keymap.h"
 #include "tests/platform/platform_fixture.h"
 
 namespace {

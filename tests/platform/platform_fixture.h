@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "platform/win.h"
-#include "platform/win_recording.h"
+#include "platform/recording/win_recording.h"
+#include "tests/support/test_backends.h"
 #include "resources/resource.h"
 #include "resources/resources.h"
 
@@ -93,4 +94,5 @@ protected:
     }
 
     RecordingPlatform platform;
+    TestBackends backends{&platform, nullptr};
 };

@@ -18,10 +18,12 @@
 #include <vector>
 
 #include "platform/dinput.h"
-#include "platform/native_window.h"
+#include "platform/sdl/native_window.h"
 #include "platform/win.h"
-#include "platform/win_resources.h"
-#include "platform/win_sdl.h"
+#include "platform/port/win_resources.h"
+#include "platform/sdl/ui_imgui.h"
+#include "platform/desktop/desktop.h"
+#include "tests/support/test_backends.h"
 #include "resources/resource.h"
 #include "resources/resources.h"
 
@@ -60,6 +62,7 @@ bool WritePng(const std::string& path, const std::vector<unsigned char>& rgba, i
 
 // The SDL backend without a window.
 TEST(SdlBackend, ShellOpenHandsTheNameToXdgOpenWithoutWaiting) {
+    TestBackends backends(DesktopBackends());
     // A stand-in opener that takes its time and notes what it was given.
     std::string dir = std::string(TARVIK_BINARY_DIR) + "/fake_opener";
     std::string note = dir + "/opened.txt";
@@ -90,6 +93,7 @@ TEST(SdlBackend, ShellOpenHandsTheNameToXdgOpenWithoutWaiting) {
 }
 
 TEST(SdlBackend, TimeGetTimeIsTheMonotonicClockInMilliseconds) {
+    TestBackends backends(DesktopBackends());
     DWORD before = static_cast<DWORD>(MonotonicMilliseconds());
     DWORD now = timeGetTime();
     Sleep(30);
@@ -155,7 +159,7 @@ protected:
         glViewport(0, 0, width, height);
         glClearColor(kClear.r / 255.0f, kClear.g / 255.0f, kClear.b / 255.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
-        if (PresentOverlay overlay = CurrentPresentOverlay()) overlay(window);
+        DrawWindowOverlay(window);
         if (pixels) {
             std::vector<unsigned char> bottomUp(static_cast<size_t>(width) * height * 4);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
@@ -185,6 +189,7 @@ protected:
     }
 
     static inline SdlWindowTest* self = nullptr;
+    TestBackends backends{DesktopBackends()};
     HWND window = nullptr;
     SDL_Window* native = nullptr;
     SDL_GLContext context = nullptr;

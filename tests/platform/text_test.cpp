@@ -1,7 +1,7 @@
 // Windows-1252 texts at the interface, UTF-8 inside.
 #include <gtest/gtest.h>
 
-#include "platform/win_text.h"
+#include "platform/core/win_text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "gfx/texture_font.h"
-#include "platform/recording_device.h"
+#include "platform/recording/recording_device.h"
 
 // The read-out font on the recording device: glyph packing, batching and the
 // pen's movement.

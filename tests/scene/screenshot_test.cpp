@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "gfx/credits.h"
-#include "platform/native_window.h"
+#include "platform/gl/gl_diagnostics.h"
 #include "tests/support/autopilot.h"
 #include "tests/support/real_game.h"
 #include "tools/make_common.h"
@@ -24,15 +24,13 @@ struct Shot {
 };
 
 Shot* capture = nullptr;
-PresentOverlay previousOverlay = nullptr;
 
 // Runs inside Present, after the game's frame is drawn and before the menu bar.
-void CaptureOverlay(HWND window) {
+void CaptureFrame() {
     if (capture) {
         GlReadBackBuffer(CurrentGame().graphics.device, &capture->rgba, &capture->width, &capture->height);
         capture = nullptr;
     }
-    if (previousOverlay) previousOverlay(window);
 }
 
 struct Colour {
@@ -74,13 +72,9 @@ protected:
         if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) GTEST_SKIP() << "no display";
         real_ = std::make_unique<RealGame>();
         ASSERT_TRUE(real_->Start());
-        previousOverlay = CurrentPresentOverlay();
-        SetPresentOverlay(&CaptureOverlay);
+        GlSetPresentObserver(game().graphics.device, &CaptureFrame);
     }
-    void TearDown() override {
-        if (real_) SetPresentOverlay(previousOverlay);
-        real_.reset();
-    }
+    void TearDown() override { real_.reset(); }
 
     // Draws `frames` frames and keeps the last one, also as a picture file.
     Shot Frames(int frames, const std::string& name) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/core/dsound_common.h"
 #include "platform/dsound.h"
 #include "wav_fixture.h"
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "platform/dsound_recording.h"
+#include "platform/recording/dsound_recording.h"
+#include "tests/support/test_backends.h"
 #include "sound/game_sounds.h"
 #include "wav_fixture.h"
 
@@ -10,9 +11,10 @@ class GameSoundsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         recorder = std::make_shared<SoundRecorder>();
-        UseRecordingSound(recorder);
+        backends = std::make_unique<TestBackends>(nullptr, recorder);
     }
-    void TearDown() override { UseRecordingSound(nullptr); }
+    void TearDown() override { backends.reset(); }
+    std::unique_ptr<TestBackends> backends;
     std::shared_ptr<SoundRecorder> recorder;
 };
 

@@ -5,8 +5,11 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/dsound_sdl.h"
+#include "platform/core/dsound_common.h"
+#include "platform/desktop/desktop.h"
+#include "platform/sdl/dsound_sdl.h"
 #include "sound/game_sounds.h"
+#include "tests/support/test_backends.h"
 #include "wav_fixture.h"
 
 namespace {
@@ -83,7 +86,13 @@ std::pair<size_t, size_t> SoundingRange(const std::vector<std::int16_t>& s) {
     return {size_t(first - s.begin()), size_t(s.rend() - last)};
 }
 
-TEST(SdlSound, NoAudioDeviceMeansNoSound) {
+// The sound device of the game's desktop back-ends.
+class SdlSound : public ::testing::Test {
+protected:
+    TestBackends backends{DesktopBackends()};
+};
+
+TEST_F(SdlSound, NoAudioDeviceMeansNoSound) {
     ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
     IDirectSound8* device = reinterpret_cast<IDirectSound8*>(1);
     EXPECT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DSERR_NODRIVER);
@@ -92,7 +101,7 @@ TEST(SdlSound, NoAudioDeviceMeansNoSound) {
     EXPECT_LT(game.Init(nullptr), 0);  // the game shows its message and ends
 }
 
-TEST(SdlSound, DeviceChecksItsArguments) {
+TEST_F(SdlSound, DeviceChecksItsArguments) {
     IDirectSound8* device = nullptr;
     ASSERT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
     GUID other = GUID_NULL;
@@ -153,7 +162,7 @@ TEST(SdlSound, DeviceChecksItsArguments) {
     device->Release();
 }
 
-TEST(SdlSound, StopKeepsThePositionAndPlayGoesOn) {
+TEST_F(SdlSound, StopKeepsThePositionAndPlayGoesOn) {
     IDirectSound8* device = nullptr;
     ASSERT_EQ(DirectSoundCreate8(nullptr, &device, nullptr), DS_OK);
     ASSERT_EQ(device->SetCooperativeLevel(nullptr, DSSCL_PRIORITY), DS_OK);
@@ -186,7 +195,7 @@ TEST(SdlSound, StopKeepsThePositionAndPlayGoesOn) {
     device->Release();
 }
 
-TEST(SdlSound, PlayedSoundAppearsOnceInTheMix) {
+TEST_F(SdlSound, PlayedSoundAppearsOnceInTheMix) {
     TempDir dir;
     DiskCapture capture(dir.path);
     const std::vector<int> tone = Tone(1000, 2000);
@@ -212,7 +221,7 @@ TEST(SdlSound, PlayedSoundAppearsOnceInTheMix) {
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), mixed.begin() + std::ptrdiff_t(first)));
 }
 
-TEST(SdlSound, LoopingSoundLoopsUntilStopped) {
+TEST_F(SdlSound, LoopingSoundLoopsUntilStopped) {
     TempDir dir;
     DiskCapture capture(dir.path);
     Bytes loop;
@@ -244,7 +253,7 @@ TEST(SdlSound, LoopingSoundLoopsUntilStopped) {
     EXPECT_GE(mixed.size() - end, size_t(OUTPUT_RATE / 20) * 2);
 }
 
-TEST(SdlSound, LoudSoundsAreClampedNotWrapped) {
+TEST_F(SdlSound, LoudSoundsAreClampedNotWrapped) {
     TempDir dir;
     DiskCapture capture(dir.path);
     {
@@ -270,7 +279,7 @@ TEST(SdlSound, LoudSoundsAreClampedNotWrapped) {
     EXPECT_EQ(mixed.back(), 0);
 }
 
-TEST(SdlSound, RemovedDeviceIsReopenedAndTheSoundRefilled) {
+TEST_F(SdlSound, RemovedDeviceIsReopenedAndTheSoundRefilled) {
     TempDir dir;
     DiskCapture capture(dir.path);
     const std::vector<int> tone = Tone(800, 1500);

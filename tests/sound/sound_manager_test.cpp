@@ -2,7 +2,8 @@
 
 #include <chrono>
 
-#include "platform/dsound_recording.h"
+#include "platform/recording/dsound_recording.h"
+#include "tests/support/test_backends.h"
 #include "sound/sound_manager.h"
 #include "wav_fixture.h"
 
@@ -12,9 +13,10 @@ class SoundManagerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         recorder = std::make_shared<SoundRecorder>();
-        UseRecordingSound(recorder);
+        backends = std::make_unique<TestBackends>(nullptr, recorder);
     }
-    void TearDown() override { UseRecordingSound(nullptr); }
+    void TearDown() override { backends.reset(); }
+    std::unique_ptr<TestBackends> backends;
 
     // A sound made from an 8-bit mono file of `samples`.
     SoundBuffer* Load(const Bytes& samples, DWORD count = 1, const char* name = "sound.wav") {

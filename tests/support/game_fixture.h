@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/game.h"
-#include "platform/recording_device.h"
+#include "platform/recording/recording_device.h"
 
 // A folder of this test process's own: the sanitizer and plain builds run
 // their test programs side by side.
@@ -54,8 +54,9 @@ inline GameFiles TestFiles(const std::string& name, const CourseSpec& spec = {})
 #include <gtest/gtest.h>
 
 #include "app/shell.h"
-#include "platform/dsound_recording.h"
-#include "platform/win_recording.h"
+#include "platform/recording/dsound_recording.h"
+#include "platform/recording/win_recording.h"
+#include "tests/support/test_backends.h"
 #include "resources/resources.h"
 
 // Writes a short 8-bit mono wave file.
@@ -95,24 +96,21 @@ private:
     std::filesystem::path previous_;
 };
 
-// The whole program on the recording backends: sound and Direct3D record, the
-// game's resources are registered, and everything is put back afterwards.
+// The whole program on the recording backends: the window system of
+// `platform`, and sound and Direct3D that record; the game's resources are
+// registered, and everything is put back afterwards.
 class RecordingBackends {
 public:
-    explicit RecordingBackends(std::shared_ptr<SoundRecorder> sound) {
+    RecordingBackends(RecordingPlatform& platform, std::shared_ptr<SoundRecorder> sound)
+        : backends_(&platform, std::move(sound)) {
         RegisterGameResources();
-        UseRecordingSound(std::move(sound));
-        SetDirect3DFactory(CreateRecordingDirect3D);
-        RecordingDirect3DTemplate() = RecordingDirect3D();
     }
-    ~RecordingBackends() {
-        SetCurrentGame(nullptr);
-        UseRecordingSound(nullptr);
-        SetDirect3DFactory(nullptr);
-        RecordingDirect3DTemplate() = RecordingDirect3D();
-    }
+    ~RecordingBackends() { SetCurrentGame(nullptr); }
     RecordingBackends(const RecordingBackends&) = delete;
     RecordingBackends& operator=(const RecordingBackends&) = delete;
+
+private:
+    TestBackends backends_;
 };
 
 // A mesh that draws one tagged indexed draw per subset, so tests can tell the
@@ -154,13 +152,10 @@ protected:
     explicit RaceTest(const CourseSpec& spec = {}) : game(TestFiles(::testing::UnitTest::GetInstance()->current_test_info()->name(), spec)) {}
 
     void SetUp() override {
-        UseRecordingSound(sound);
         game.graphics.device = new RecordingDevice();
         game.graphics.presentParams.BackBufferWidth = 1024;
         game.graphics.presentParams.BackBufferHeight = 749;
     }
-    void TearDown() override { UseRecordingSound(nullptr); }
-
     RecordingDevice& device() { return *static_cast<RecordingDevice*>(game.graphics.device); }
     void SetTime(std::uint32_t ms) { platform.SetTime(ms); }
 
@@ -179,5 +174,6 @@ protected:
 
     RecordingPlatform platform;
     std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
+    TestBackends backends{&platform, sound};
     Game game;
 };

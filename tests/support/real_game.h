@@ -15,10 +15,12 @@
 
 #include "app/game.h"
 #include "app/shell.h"
-#include "platform/gl_device.h"
+#include "platform/core/win_core.h"
+#include "platform/desktop/desktop.h"
+#include "platform/gl/gl_diagnostics.h"
 #include "platform/win.h"
-#include "platform/win_core.h"
 #include "resources/resources.h"
+#include "tests/support/test_backends.h"
 
 // The SDL backend in every respect but one: message boxes are counted and
 // answered with OK instead of being shown.
@@ -53,7 +55,7 @@ public:
     bool ModalLoopStalled(DialogRuntime& dialog) override { return sdl_.ModalLoopStalled(dialog); }
 
 private:
-    WinBackend& sdl_ = SdlBackend();
+    WinBackend& sdl_ = *DesktopBackends().window;
 };
 
 // Milliseconds on a steady clock, for the benchmarks' own timings.
@@ -68,9 +70,7 @@ class RealGame {
 public:
     RealGame() : previousFolder_(std::filesystem::current_path()) {
         std::filesystem::current_path(std::string(TARVIK_SOURCE_DIR) + "/data");
-        SetDirect3DFactory(CreateOpenGLDirect3D);
         RegisterGameResources();
-        SetWinBackend(&backend);
         GameFiles files;
         files.highscores = (std::filesystem::temp_directory_path() /
                             ("tarvik-real-" + std::to_string(getpid()) + "-high.dat"))
@@ -82,8 +82,6 @@ public:
         if (IsWindow(game_->shell.mainWindow)) DestroyWindow(game_->shell.mainWindow);
         game_.reset();
         SetCurrentGame(nullptr);
-        SetWinBackend(nullptr);
-        SetDirect3DFactory(nullptr);
         std::error_code ignored;
         std::filesystem::remove(highscores_, ignored);
         std::filesystem::current_path(previousFolder_, ignored);
@@ -107,6 +105,12 @@ public:
     QuietBackend backend;
 
 private:
+    static Backends Quiet(QuietBackend& quiet) {
+        Backends b = DesktopBackends();
+        b.window = &quiet;
+        return b;
+    }
+    TestBackends backends_{Quiet(backend)};
     std::filesystem::path previousFolder_;
     std::string highscores_;
     std::unique_ptr<Game> game_;

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "platform/gdi.h"
-#include "platform/tessellate.h"
+#include "platform/port/tessellate.h"
 #include "tests/util3d/util3d_fixture.h"
 
 namespace {

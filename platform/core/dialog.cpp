@@ -1,0 +1,440 @@
+// Modal dialogs from templates: the nested message loop, the controls' state
+// and the messages between the controls and the dialog procedure. Drawing is
+// the backend's business (platform/dialog_imgui.cpp for the SDL one).
+#include <algorithm>
+#include <cstring>
+#include <strings.h>
+
+#include "platform/core/win_core.h"
+
+namespace {
+
+ControlRuntime::Kind KindOf(const DialogItemTemplate& item) {
+    const char* cls = item.className.c_str();
+    if (strcasecmp(cls, "button") == 0) {
+        switch (item.style & BS_TYPEMASK) {
+            case BS_PUSHBUTTON:
+                return ControlRuntime::Kind::PushButton;
+            case BS_DEFPUSHBUTTON:
+                return ControlRuntime::Kind::DefaultPushButton;
+            case BS_GROUPBOX:
+                return ControlRuntime::Kind::GroupBox;
+            case BS_AUTORADIOBUTTON:
+            case BS_RADIOBUTTON:
+                return ControlRuntime::Kind::RadioButton;
+            case BS_AUTOCHECKBOX:
+            case BS_CHECKBOX:
+                return ControlRuntime::Kind::CheckBox;
+            default:
+                return ControlRuntime::Kind::Other;
+        }
+    }
+    if (strcasecmp(cls, "static") == 0) return ControlRuntime::Kind::Static;
+    if (strcasecmp(cls, "edit") == 0) return ControlRuntime::Kind::Edit;
+    if (strcasecmp(cls, "msctls_trackbar32") == 0) return ControlRuntime::Kind::Trackbar;
+    return ControlRuntime::Kind::Other;
+}
+
+DialogRuntime* DialogOf(HWND window) {
+    WindowObject* w = WindowOf(window);
+    return w && w->kind == WindowObject::Kind::Dialog ? w->dialog : nullptr;
+}
+
+ControlRuntime* ControlOf(WindowObject& control) {
+    DialogRuntime* d = control.dialog;
+    if (!d || control.controlIndex < 0 || static_cast<size_t>(control.controlIndex) >= d->controls.size())
+        return nullptr;
+    return &d->controls[control.controlIndex];
+}
+
+// The group of auto radio buttons a control belongs to: from the nearest
+// control at or before it that starts a group, up to the next group start.
+std::pair<size_t, size_t> GroupOf(const DialogRuntime& d, size_t index) {
+    size_t first = index;
+    while (first > 0 && !d.controls[first].groupStart) --first;
+    size_t last = index + 1;
+    while (last < d.controls.size() && !d.controls[last].groupStart) ++last;
+    return {first, last};
+}
+
+INT_PTR MessageBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+INT_PTR RunModal(const DialogTemplate& tmpl, HWND owner, DLGPROC proc, LPARAM initParam, bool messageBox,
+                 UINT messageBoxType) {
+    WinState& state = State();
+    WindowObject* ownerWindow = WindowOf(owner);
+
+    auto runtime = std::make_unique<DialogRuntime>();
+    DialogRuntime& d = *runtime;
+    d.tmpl = tmpl;
+    d.proc = proc;
+    d.isMessageBox = messageBox;
+    d.messageBoxType = messageBoxType;
+    static std::uint64_t serials = 0;
+    d.serial = ++serials;
+
+    state.windows.push_back(std::make_unique<WindowObject>());
+    WindowObject* dw = state.windows.back().get();
+    state.liveWindows.insert(dw);
+    dw->kind = WindowObject::Kind::Dialog;
+    dw->className = "#32770";
+    dw->text = tmpl.caption;
+    dw->style = tmpl.style;
+    dw->owner = ownerWindow;
+    dw->dialog = &d;
+    dw->visible = true;
+    d.window = dw;
+    d.owner = ownerWindow;
+    WindowObject* root = RootOf(ownerWindow);
+    d.root = root;
+
+    d.controls.resize(tmpl.items.size());
+    for (size_t i = 0; i < tmpl.items.size(); ++i) {
+        ControlRuntime& c = d.controls[i];
+        c.item = tmpl.items[i];
+        c.text = c.item.text;
+        c.kind = KindOf(c.item);
+        c.readOnly = (c.item.style & ES_READONLY) != 0;
+        c.groupStart = (c.item.style & WS_GROUP) != 0;
+        state.windows.push_back(std::make_unique<WindowObject>());
+        WindowObject* cw = state.windows.back().get();
+        state.liveWindows.insert(cw);
+        cw->kind = WindowObject::Kind::Control;
+        cw->className = c.item.className;
+        cw->style = c.item.style;
+        cw->owner = dw;
+        cw->dialog = &d;
+        cw->controlIndex = static_cast<int>(i);
+        cw->visible = (c.item.style & WS_VISIBLE) != 0;
+        c.window = cw;
+    }
+
+    if (ownerWindow) ++ownerWindow->disabledCount;
+    state.modalStack.push_back(&d);
+    ++state.activity;
+    Backend().DialogStarted(d);
+
+    HWND firstTabStop = nullptr;
+    for (const ControlRuntime& c : d.controls)
+        if ((c.item.style & WS_TABSTOP) && !firstTabStop) firstTabStop = c.window;
+    INT_PTR initResult = proc(dw, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), initParam);
+    if (initResult) {
+        for (size_t i = 0; i < d.controls.size(); ++i) {
+            if (d.controls[i].kind == ControlRuntime::Kind::Edit) {
+                d.focusControl = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+
+    bool fellBack = false;
+    while (!d.ended) {
+        if (ModalDispatchOne(d)) continue;
+        if (d.ended) break;
+        if (d.isMessageBox && Backend().ModalLoopStalled(d)) {
+            fellBack = true;
+            break;
+        }
+        Backend().Idle(TimeToNextTimer());
+    }
+    INT_PTR result = d.result;
+
+    Backend().DialogEnded(d);
+    auto& stack = state.modalStack;
+    stack.erase(std::remove(stack.begin(), stack.end(), &d), stack.end());
+    if (WindowOf(ownerWindow) && ownerWindow->disabledCount > 0) --ownerWindow->disabledCount;
+    DestroyDialogControls(d);
+    ++state.activity;
+
+    if (fellBack) {
+        const std::string text = tmpl.items.empty() ? std::string() : tmpl.items[0].text;
+        return Backend().ShowMessageBox(owner, text, tmpl.caption, messageBoxType);
+    }
+    return result;
+}
+
+}  // namespace
+
+void DestroyDialogControls(DialogRuntime& d) {
+    WinState& state = State();
+    std::vector<const WindowObject*> gone;
+    for (const ControlRuntime& c : d.controls) gone.push_back(c.window);
+    gone.push_back(d.window);
+    for (const WindowObject* w : gone) state.liveWindows.erase(w);
+    auto& queue = state.queue;
+    queue.erase(std::remove_if(queue.begin(), queue.end(),
+                               [&](const MSG& m) {
+                                   return std::find(gone.begin(), gone.end(), m.hwnd) != gone.end();
+                               }),
+                queue.end());
+    auto& windows = state.windows;
+    windows.erase(std::remove_if(windows.begin(), windows.end(),
+                                 [&](const auto& p) {
+                                     return std::find(gone.begin(), gone.end(), p.get()) != gone.end();
+                                 }),
+                  windows.end());
+}
+
+bool ModalDispatchOne(DialogRuntime& d) {
+    Backend().PumpEvents();
+    MSG msg;
+    if (!NextMessage(&msg, nullptr, 0, 0, true)) return false;
+    switch (msg.message) {
+        case WM_QUIT:
+            // The quit message ends the dialog and stays for the loop outside.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            d.ended = true;
+            d.result = 0;
+            return true;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            // The keyboard is with the dialog that is on top: only its keys count.
+            if (!State().modalStack.empty()) DialogKey(*State().modalStack.back(), static_cast<UINT>(msg.wParam));
+            return true;
+        case WM_KEYUP:
+        case WM_CHAR:
+            return true;
+        default:
+            DispatchMessageA(&msg);
+            return true;
+    }
+}
+
+int DefaultCommandId(const DialogRuntime& d) {
+    for (const ControlRuntime& c : d.controls)
+        if (c.kind == ControlRuntime::Kind::DefaultPushButton) return c.item.id;
+    return IDOK;
+}
+
+ControlRuntime* FindControl(DialogRuntime& d, int id) {
+    for (ControlRuntime& c : d.controls)
+        if (c.item.id == id) return &c;
+    return nullptr;
+}
+
+void DialogKey(DialogRuntime& d, UINT virtualKey) {
+    if (d.ended) return;
+    int id = 0;
+    if (virtualKey == VK_ESCAPE)
+        id = IDCANCEL;
+    else if (virtualKey == VK_RETURN)
+        id = DefaultCommandId(d);
+    else
+        return;
+    ControlRuntime* c = FindControl(d, id);
+    SendMessageA(d.window, WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(c ? c->window : nullptr));
+}
+
+void ClickControl(DialogRuntime& d, int index) {
+    if (d.ended || index < 0 || static_cast<size_t>(index) >= d.controls.size()) return;
+    ControlRuntime& c = d.controls[index];
+    switch (c.kind) {
+        case ControlRuntime::Kind::RadioButton:
+            if ((c.item.style & BS_TYPEMASK) == BS_AUTORADIOBUTTON) {
+                auto [first, last] = GroupOf(d, static_cast<size_t>(index));
+                for (size_t i = first; i < last; ++i)
+                    if (d.controls[i].kind == ControlRuntime::Kind::RadioButton) d.controls[i].checked = false;
+                c.checked = true;
+            }
+            break;
+        case ControlRuntime::Kind::CheckBox:
+            if ((c.item.style & BS_TYPEMASK) == BS_AUTOCHECKBOX) c.checked = !c.checked;
+            break;
+        case ControlRuntime::Kind::PushButton:
+        case ControlRuntime::Kind::DefaultPushButton:
+            break;
+        default:
+            return;
+    }
+    SendMessageA(d.window, WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(c.item.id), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(c.window));
+}
+
+void MoveTrackbar(DialogRuntime& d, int index, int position, WORD notification) {
+    if (d.ended || index < 0 || static_cast<size_t>(index) >= d.controls.size()) return;
+    ControlRuntime& c = d.controls[index];
+    if (c.kind != ControlRuntime::Kind::Trackbar) return;
+    c.position = std::clamp(position, c.rangeMin, c.rangeMax);
+    SendMessageA(d.window, WM_HSCROLL, MAKEWPARAM(notification, static_cast<unsigned>(c.position)),
+                 reinterpret_cast<LPARAM>(c.window));
+}
+
+void CloseBox(DialogRuntime& d) {
+    if (d.ended || !(d.tmpl.style & WS_SYSMENU)) return;
+    SendMessageA(d.window, WM_CLOSE, 0, 0);
+}
+
+LRESULT DialogWindowProc(WindowObject& dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    DialogRuntime* d = dialog.dialog;
+    if (!d || !d->proc) return 0;
+    switch (message) {
+        case kUiClick:
+            ClickControl(*d, static_cast<int>(wParam));
+            return 0;
+        case kUiTrackbar:
+            MoveTrackbar(*d, static_cast<int>(wParam), static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+                         HIWORD(static_cast<std::uintptr_t>(lParam)));
+            return 0;
+        case kUiKey:
+            DialogKey(*d, static_cast<UINT>(wParam));
+            return 0;
+        case kUiCloseBox:
+            CloseBox(*d);
+            return 0;
+        default:
+            break;
+    }
+    INT_PTR handled = d->proc(&dialog, message, wParam, lParam);
+    // What the dialog manager does with a message the procedure leaves alone:
+    // closing the dialog's window means cancel.
+    if (!handled && message == WM_CLOSE) {
+        ControlRuntime* cancel = FindControl(*d, IDCANCEL);
+        SendMessageA(&dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(cancel ? cancel->window : nullptr));
+    }
+    return handled;
+}
+
+LRESULT ControlWindowProc(WindowObject& control, UINT message, WPARAM wParam, LPARAM lParam) {
+    ControlRuntime* c = ControlOf(control);
+    if (!c) return 0;
+    switch (message) {
+        case WM_SETTEXT:
+            c->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+            return TRUE;
+        case WM_GETTEXT: {
+            auto* buffer = reinterpret_cast<char*>(lParam);
+            if (!buffer || wParam == 0) return 0;
+            size_t n = std::min(c->text.size(), static_cast<size_t>(wParam - 1));
+            std::memcpy(buffer, c->text.data(), n);
+            buffer[n] = '\0';
+            return static_cast<LRESULT>(n);
+        }
+        case WM_GETTEXTLENGTH:
+            return static_cast<LRESULT>(c->text.size());
+        case TBM_GETPOS:
+            return c->position;
+        case TBM_GETRANGEMIN:
+            return c->rangeMin;
+        case TBM_GETRANGEMAX:
+            return c->rangeMax;
+        case TBM_SETPOS:
+            c->position = std::clamp(static_cast<int>(lParam), c->rangeMin, c->rangeMax);
+            return 0;
+        case TBM_SETRANGE: {
+            int low = static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam)));
+            int high = static_cast<short>(HIWORD(static_cast<std::uintptr_t>(lParam)));
+            c->rangeMin = std::min(low, high);
+            c->rangeMax = std::max(low, high);
+            c->position = std::clamp(c->position, c->rangeMin, c->rangeMax);
+            return 0;
+        }
+        case BM_GETCHECK:
+            return c->checked ? BST_CHECKED : BST_UNCHECKED;
+        case BM_SETCHECK:
+            c->checked = wParam == BST_CHECKED;
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR name, HWND owner, DLGPROC proc, LPARAM initParam) {
+    const DialogTemplate* tmpl = FindDialogResource(ResourceIdOf(name));
+    if (!tmpl || !proc || (owner && !WindowOf(owner))) return -1;
+    // The template is copied: a registration while the dialog runs cannot pull it away.
+    return RunModal(*tmpl, owner, proc, initParam, false, 0);
+}
+
+int RunMessageBoxDialog(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+    DialogTemplate tmpl;
+    tmpl.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    tmpl.caption = caption;
+    DialogItemTemplate body;
+    body.className = "static";
+    body.text = text;
+    body.style = WS_CHILD | WS_VISIBLE;
+    DialogItemTemplate ok;
+    ok.id = IDOK;
+    ok.className = "button";
+    ok.text = "OK";
+    ok.style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON;
+    tmpl.items = {body, ok};
+    return static_cast<int>(RunModal(tmpl, owner, MessageBoxProc, 0, true, type));
+}
+
+BOOL EndDialog(HWND dialog, INT_PTR result) {
+    DialogRuntime* d = DialogOf(dialog);
+    if (!d) return FALSE;
+    d->ended = true;
+    d->result = result;
+    ++State().activity;
+    return TRUE;
+}
+
+HWND GetDlgItem(HWND dialog, int id) {
+    DialogRuntime* d = DialogOf(dialog);
+    if (!d) return nullptr;
+    ControlRuntime* c = FindControl(*d, id);
+    return c ? c->window : nullptr;
+}
+
+int GetDlgCtrlID(HWND control) {
+    WindowObject* w = WindowOf(control);
+    if (!w || w->kind != WindowObject::Kind::Control) return 0;
+    ControlRuntime* c = ControlOf(*w);
+    return c ? c->item.id : 0;
+}
+
+BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
+    HWND control = GetDlgItem(dialog, id);
+    if (!control) return FALSE;
+    SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    return TRUE;
+}
+
+UINT GetDlgItemTextA(HWND dialog, int id, LPSTR buffer, int maxCount) {
+    if (!buffer || maxCount <= 0) return 0;
+    HWND control = GetDlgItem(dialog, id);
+    if (!control) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return static_cast<UINT>(
+        SendMessageA(control, WM_GETTEXT, static_cast<WPARAM>(maxCount), reinterpret_cast<LPARAM>(buffer)));
+}
+
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND control = GetDlgItem(dialog, id);
+    return control ? SendMessageA(control, message, wParam, lParam) : 0;
+}
+
+BOOL CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId) {
+    DialogRuntime* d = DialogOf(dialog);
+    if (!d) return FALSE;
+    for (ControlRuntime& c : d->controls)
+        if (c.item.id >= firstId && c.item.id <= lastId) c.checked = c.item.id == checkId;
+    return TRUE;
+}
+
+BOOL CheckDlgButton(HWND dialog, int id, UINT check) {
+    HWND control = GetDlgItem(dialog, id);
+    if (!control) return FALSE;
+    SendMessageA(control, BM_SETCHECK, check, 0);
+    return TRUE;
+}
+
+UINT IsDlgButtonChecked(HWND dialog, int id) {
+    HWND control = GetDlgItem(dialog, id);
+    return control ? static_cast<UINT>(SendMessageA(control, BM_GETCHECK, 0, 0)) : BST_UNCHECKED;
+}

@@ -1,0 +1,258 @@
+// Inside the Win32-style layer: the objects behind the handles, the thread's
+// message queue with its timers, the modal dialog stack, and the interface a
+// backend (SDL or recording) gives the layer. Only platform/ includes this.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/win.h"
+#include "platform/port/win_resources.h"
+
+struct DialogRuntime;
+
+struct WindowObject {
+    enum class Kind { TopLevel, Dialog, Control };
+    Kind kind = Kind::TopLevel;
+    std::string className;
+    std::string text;  // title, caption or control text (Windows-1252)
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HMENU menu = nullptr;
+    HWND owner = nullptr;  // a dialog's owner, a control's dialog
+    HICON icon = nullptr;
+    int x = 0, y = 0;  // requested position; CW_USEDEFAULT leaves it to the window system
+    int outerWidth = 0, outerHeight = 0;
+    int clientWidth = 0, clientHeight = 0;
+    bool visible = false;
+    bool minimized = false;
+    bool maximized = false;
+    bool needsPaint = false;
+    bool sizeSent = false;
+    bool destroying = false;
+    int disabledCount = 0;  // modal dialogs disable their owner while they run
+    DialogRuntime* dialog = nullptr;  // for dialogs and controls
+    int controlIndex = -1;            // for controls
+    void* native = nullptr;           // the backend's window
+    // The last WM_SIZE sent, so that repeated window-system reports of one size
+    // do not reset the device again and again.
+    WPARAM lastSizeType = ~WPARAM(0);
+    LPARAM lastSizeParam = 0;
+};
+
+struct MenuObject {
+    struct Item {
+        std::string text;
+        UINT id = 0;
+        UINT flags = 0;
+        std::unique_ptr<MenuObject> popup;
+    };
+    std::vector<Item> items;
+    MenuObject* parent = nullptr;
+};
+
+struct AcceleratorObject {
+    std::vector<ACCEL> entries;
+};
+
+struct IconObject {
+    int resourceId = 0;  // 0 for the stock icon
+};
+
+struct CursorObject {
+    int id = 0;
+};
+
+struct InstanceObject {
+    int unused = 0;
+};
+
+// One control of a running dialog.
+struct ControlRuntime {
+    DialogItemTemplate item;
+    HWND window = nullptr;
+    std::string text;
+    int rangeMin = 0, rangeMax = 100, position = 0;
+    bool checked = false;
+    // What kind of control the template makes.
+    enum class Kind { PushButton, DefaultPushButton, GroupBox, RadioButton, CheckBox, Static, Edit, Trackbar, Other };
+    Kind kind = Kind::Other;
+    bool readOnly = false;
+    bool groupStart = false;
+};
+
+struct DialogRuntime {
+    DialogTemplate tmpl;
+    HWND window = nullptr;
+    HWND owner = nullptr;
+    HWND root = nullptr;  // the top-level window the dialog is drawn in
+    DLGPROC proc = nullptr;
+    std::vector<ControlRuntime> controls;
+    bool ended = false;
+    INT_PTR result = 0;
+    int focusControl = -1;      // control index that takes the keyboard first
+    bool focusApplied = false;  // the drawing side has moved the focus there
+    bool isMessageBox = false;
+    UINT messageBoxType = 0;
+    // Drawing-side state kept between frames.
+    std::vector<std::string> editBuffers;  // UTF-8 copies of the edit fields
+    std::vector<int> sliderValues;
+    UINT pendingKey = 0;             // Esc or Enter waiting for typed text to reach the fields
+    std::uint64_t pendingKeySince = 0;
+    std::uint64_t serial = 0;  // tells dialogs apart for the drawing side, which keeps windows by name
+};
+
+// What a backend gives the layer.
+class WinBackend {
+public:
+    virtual ~WinBackend() = default;
+
+    virtual DWORD Now() = 0;
+    virtual DWORD Elapsed() = 0;
+    virtual void Sleep(DWORD milliseconds) = 0;
+
+    virtual bool AllowRegisterClass() { return true; }
+    // Makes the backend's window for a new top-level window; false fails CreateWindowExA.
+    virtual bool CreateNativeWindow(WindowObject& window) = 0;
+    virtual void ShowNativeWindow(WindowObject& window, int showCommand) = 0;
+    virtual void DestroyNativeWindow(WindowObject& window) = 0;
+    virtual void SetNativeTitle(WindowObject&) {}
+    // Height of the menu bar drawn at the top of a window with a menu.
+    virtual int MenuBarHeight() = 0;
+
+    // Turns window-system events into messages; never blocks.
+    virtual void PumpEvents() = 0;
+    // Nothing is queued or due: the SDL backend waits up to `timeout`
+    // milliseconds (kWaitForever: no timer) for an event; the recording backend
+    // runs the test's script.
+    virtual void Idle(DWORD timeout) = 0;
+
+    // A message box for which no in-window drawing is possible.
+    virtual int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) = 0;
+    // Whether a message box owned by `owner` can run as a modal dialog drawn
+    // inside the window.
+    virtual bool CanDrawMessageBoxIn(HWND) { return false; }
+    virtual bool OpenWithShell(const std::string& file) = 0;
+
+    // The DirectInput keyboard: each start-up step may be refused by a test.
+    enum class KeyboardStep { Create, CreateDevice, SetDataFormat, SetCooperativeLevel, Acquire };
+    virtual HRESULT KeyboardStepResult(KeyboardStep) { return S_OK; }
+    // The keyboard as the window system sees it now, one byte per DIK_ code.
+    virtual void KeyboardSnapshot(BYTE keys[256]) = 0;
+    // A DirectInput read: the snapshot, unless a test makes the read fail.
+    virtual HRESULT ReadKeyboard(BYTE keys[256]) {
+        KeyboardSnapshot(keys);
+        return S_OK;
+    }
+
+    // A dialog's modal loop starts or ends.
+    virtual void DialogStarted(DialogRuntime&) {}
+    virtual void DialogEnded(DialogRuntime&) {}
+    // A modal loop whose dialog cannot be drawn has waited in vain; the SDL
+    // backend uses this to fall back to the desktop's message box.
+    virtual bool ModalLoopStalled(DialogRuntime&) { return false; }
+};
+
+constexpr DWORD kWaitForever = 0xFFFFFFFFu;
+
+struct Timer {
+    HWND window = nullptr;
+    UINT_PTR id = 0;
+    DWORD period = 0;
+    DWORD nextDue = 0;
+    bool pending = false;
+    TIMERPROC proc = nullptr;
+};
+
+struct WindowClass {
+    std::string name;
+    UINT style = 0;
+    WNDPROC proc = nullptr;
+    HINSTANCE instance = nullptr;
+    HICON icon = nullptr;
+    HICON smallIcon = nullptr;
+    HCURSOR cursor = nullptr;
+    HBRUSH background = nullptr;
+    int menuId = -1;
+};
+
+struct WinState {
+    std::vector<WindowClass> classes;
+    std::vector<std::unique_ptr<WindowObject>> windows;
+    std::unordered_set<const WindowObject*> liveWindows;
+    std::vector<std::unique_ptr<MenuObject>> menus;  // top-level menus
+    std::unordered_set<const MenuObject*> liveMenus;  // all menus, pop-ups included
+    std::vector<std::unique_ptr<AcceleratorObject>> accelerators;
+    std::vector<std::unique_ptr<IconObject>> icons;
+    std::deque<MSG> queue;
+    std::vector<Timer> timers;
+    bool quitPosted = false;
+    int quitCode = 0;
+    std::vector<DialogRuntime*> modalStack;
+    // Counts everything that can unblock a waiting loop (a message posted, the
+    // clock moved, a dialog ended...); the recording backend compares it to
+    // tell a script that did nothing from one that moved the game on.
+    std::uint64_t activity = 0;
+};
+
+WinState& State();
+// The installed window back-end (platform/core/backends.h), or one that makes
+// no windows when none is installed.
+WinBackend& Backend();
+// Drops every window, timer and queued message without messages, as when the
+// window back-end changes.
+void DropWindowState();
+
+WindowObject* WindowOf(HWND window);
+MenuObject* MenuOf(HMENU menu);
+// The top-level window a window or dialog belongs to.
+WindowObject* RootOf(WindowObject* window);
+
+// The core retrieval: after the backend's events are pumped, takes (or only
+// looks at) the next message: posted ones first, then quit, then WM_PAINT, then
+// timers. Returns false when there is none.
+bool NextMessage(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool remove);
+// Milliseconds until the next timer expiry (0 if one is due), kWaitForever without timers.
+DWORD TimeToNextTimer();
+// Posts without counting as user input.
+void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Sends WM_SIZE when it differs from the last one sent.
+void SendSizeMessage(WindowObject& window, WPARAM type, int width, int height);
+// Client size of a top-level window from the drawable size of its backend window.
+void SetClientFromDrawable(WindowObject& window, int drawableWidth, int drawableHeight);
+
+// Messages the drawing side posts to a dialog for what the player did; the
+// dialog's loop turns them into the control's behaviour and WM_COMMAND or
+// WM_HSCROLL, outside the frame that saw the input.
+constexpr UINT kUiClick = 0xBF00;      // wParam: control index
+constexpr UINT kUiTrackbar = 0xBF01;   // wParam: control index; lParam: MAKELONG(position, notification)
+constexpr UINT kUiKey = 0xBF02;        // wParam: VK_ESCAPE or VK_RETURN
+constexpr UINT kUiCloseBox = 0xBF03;
+
+// Dialog side (platform/dialog.cpp).
+// Runs a message box as a modal dialog drawn in its owner's window.
+int RunMessageBoxDialog(HWND owner, const std::string& text, const std::string& caption, UINT type);
+// Control messages (WM_SETTEXT, TBM_*, BM_*) and dialog messages.
+LRESULT ControlWindowProc(WindowObject& control, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT DialogWindowProc(WindowObject& dialog, UINT message, WPARAM wParam, LPARAM lParam);
+void DestroyDialogControls(DialogRuntime& dialog);
+// One pass of a modal loop: dispatches one message for the dialog's loop.
+// Returns false when the queue had nothing.
+bool ModalDispatchOne(DialogRuntime& dialog);
+// Handles a key meant for the dialog: Esc and Enter become commands.
+void DialogKey(DialogRuntime& dialog, UINT virtualKey);
+// A control was clicked by the player or a script: radio buttons check, then
+// WM_COMMAND goes to the dialog.
+void ClickControl(DialogRuntime& dialog, int controlIndex);
+// The player or a script moved a trackbar.
+void MoveTrackbar(DialogRuntime& dialog, int controlIndex, int position, WORD notification);
+// The dialog's close box.
+void CloseBox(DialogRuntime& dialog);
+// The command id Enter gives: the default push button's, else IDOK.
+int DefaultCommandId(const DialogRuntime& dialog);
+ControlRuntime* FindControl(DialogRuntime& dialog, int id);

@@ -1,0 +1,13 @@
+#include "platform/desktop/desktop.h"
+
+#include "platform/gl/gl_device.h"
+#include "platform/sdl/dsound_sdl.h"
+#include "platform/sdl/win_sdl.h"
+
+Backends DesktopBackends() {
+    Backends backends;
+    backends.window = &SdlBackend();
+    backends.direct3d = &CreateOpenGLDirect3D;
+    backends.directSound = &CreateSdlDirectSound;
+    return backends;
+}

@@ -1,0 +1,421 @@
+// The menu bar, the modal dialogs and in-window message boxes, drawn with Dear
+// ImGui over the frame the device presents. What the player does here is
+// posted to the dialog or window as a message, so dialog procedures and menu
+// commands run from the message loop and never inside the frame.
+#include <SDL.h>
+#include <fontconfig/fontconfig.h>
+#include <imgui.h>
+#include <imgui_freetype.h>
+#include <imgui_internal.h>
+#include <imgui_stdlib.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <string>
+
+#include "platform/sdl/ui_imgui.h"
+#include "platform/core/win_text.h"
+
+namespace {
+
+// The dialog font stands in for "MS Sans Serif" 8 point at 96 dpi, whose
+// character cell is 13 pixels high.
+constexpr float kFontPixels = 13.0f;
+
+struct Ui {
+    ImGuiContext* context = nullptr;
+    SDL_Window* window = nullptr;
+    SDL_GLContext glContext = nullptr;
+    bool glReady = false;
+    int menuBarHeight = 19;
+    int baseX = 6;
+    int baseY = 13;
+    bool menuOpen = false;
+    std::uint64_t lastFrame = 0;
+};
+
+Ui ui;
+
+// Windows-1252's characters outside Latin-1, for the font atlas.
+const ImWchar kGlyphRanges[] = {0x0020, 0x00FF, 0x0152, 0x0153, 0x0160, 0x0161, 0x0178, 0x0178, 0x017D, 0x017E,
+                                0x0192, 0x0192, 0x02C6, 0x02C6, 0x02DC, 0x02DC, 0x2013, 0x2014, 0x2018, 0x201E,
+                                0x2020, 0x2022, 0x2026, 0x2026, 0x2030, 0x2030, 0x2039, 0x203A, 0x20AC, 0x20AC,
+                                0x2122, 0x2122, 0};
+
+std::string FontFile(const char* family) {
+    std::string path;
+    if (!FcInit()) return path;
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
+    if (!pattern) return path;
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    if (match) {
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file)
+            path = reinterpret_cast<const char*>(file);
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    return path;
+}
+
+void ApplyStyle() {
+    ImGui::StyleColorsLight();
+    ImGuiStyle& style = ImGui::GetStyle();
+    style.WindowRounding = 0.0f;
+    style.FrameRounding = 0.0f;
+    style.GrabRounding = 0.0f;
+    style.PopupRounding = 0.0f;
+    style.WindowBorderSize = 1.0f;
+    style.PopupBorderSize = 1.0f;
+    style.WindowTitleAlign = ImVec2(0.0f, 0.5f);
+    ImVec4* c = style.Colors;
+    const ImVec4 face(0.831f, 0.816f, 0.784f, 1.0f);  // the classic dialog face
+    c[ImGuiCol_WindowBg] = face;
+    c[ImGuiCol_PopupBg] = ImVec4(0.96f, 0.96f, 0.95f, 1.0f);
+    c[ImGuiCol_MenuBarBg] = face;
+    c[ImGuiCol_TitleBg] = ImVec4(0.60f, 0.63f, 0.70f, 1.0f);
+    c[ImGuiCol_TitleBgActive] = ImVec4(0.55f, 0.66f, 0.86f, 1.0f);
+    c[ImGuiCol_Button] = ImVec4(0.90f, 0.89f, 0.87f, 1.0f);
+    c[ImGuiCol_Border] = ImVec4(0.35f, 0.35f, 0.35f, 0.80f);
+    c[ImGuiCol_FrameBg] = ImVec4(1.0f, 1.0f, 1.0f, 1.0f);
+    c[ImGuiCol_SliderGrab] = ImVec4(0.30f, 0.40f, 0.65f, 1.0f);
+    c[ImGuiCol_SliderGrabActive] = ImVec4(0.20f, 0.30f, 0.60f, 1.0f);
+}
+
+bool BuildContext(SDL_Window* window) {
+    ui.context = ImGui::CreateContext();
+    ImGui::SetCurrentContext(ui.context);
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;
+    io.LogFilename = nullptr;
+    ApplyStyle();
+
+    io.Fonts->FontBuilderIO = ImGuiFreeType::GetBuilderForFreeType();
+    io.Fonts->FontBuilderFlags = ImGuiFreeTypeBuilderFlags_LightHinting;
+    ImFont* font = nullptr;
+    std::string file = FontFile("Liberation Sans");
+    if (!file.empty()) font = io.Fonts->AddFontFromFileTTF(file.c_str(), kFontPixels, nullptr, kGlyphRanges);
+    if (!font) font = io.Fonts->AddFontDefault();
+    if (!io.Fonts->Build()) {
+        ImGui::DestroyContext(ui.context);
+        ui.context = nullptr;
+        return false;
+    }
+
+    // Dialog base units as Windows derives them from the dialog font: the
+    // width of the 52 letters, halved per 26 and rounded; the cell height.
+    const char* letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    float width = font->CalcTextSizeA(font->FontSize, FLT_MAX, 0.0f, letters).x;
+    ui.baseX = std::max(1, (static_cast<int>(width) / 26 + 1) / 2);
+    ui.baseY = std::max(1, static_cast<int>(std::lround(font->FontSize)));
+    ui.menuBarHeight = static_cast<int>(std::lround(font->FontSize + ImGui::GetStyle().FramePadding.y * 2.0f));
+
+    if (!ImGui_ImplSDL2_InitForOpenGL(window, nullptr)) {
+        ImGui::DestroyContext(ui.context);
+        ui.context = nullptr;
+        return false;
+    }
+    ui.window = window;
+    ui.glReady = false;
+    ui.glContext = nullptr;
+    return true;
+}
+
+// Shuts ImGui down; its GL objects are deleted only when their context is
+// still the current one (otherwise they went with their context).
+void TearDownContext() {
+    if (!ui.context) return;
+    ImGui::SetCurrentContext(ui.context);
+    if (ui.glReady) {
+        if (SDL_GL_GetCurrentContext() == ui.glContext)
+            ImGui_ImplOpenGL3_Shutdown();
+        else
+            ImGui::GetIO().BackendRendererUserData = nullptr;
+    }
+    ImGui_ImplSDL2_Shutdown();
+    ImGui::DestroyContext(ui.context);
+    ui.context = nullptr;
+    ui.glReady = false;
+    ui.glContext = nullptr;
+}
+
+bool EnsureGl() {
+    SDL_GLContext current = SDL_GL_GetCurrentContext();
+    if (!current) return false;
+    if (ui.glReady && current == ui.glContext) return true;
+    if (ui.glReady) {
+        // A new GL context: start ImGui over in it.
+        SDL_Window* window = ui.window;
+        TearDownContext();
+        if (!BuildContext(window)) return false;
+    }
+    if (!ImGui_ImplOpenGL3_Init("#version 330 core")) return false;
+    ui.glReady = true;
+    ui.glContext = current;
+    return true;
+}
+
+std::string Label(const std::string& text, const char* tag, size_t index) {
+    return Utf8FromWindows1252(WithoutMnemonic(text)) + "##" + tag + std::to_string(index);
+}
+
+void DrawMenuItems(WindowObject& w, MenuObject& menu, const std::string& path) {
+    for (size_t i = 0; i < menu.items.size(); ++i) {
+        MenuObject::Item& item = menu.items[i];
+        bool enabled = !(item.flags & (MF_GRAYED | MF_DISABLED));
+        std::string id = path + "." + std::to_string(i);
+        if (item.flags & MF_SEPARATOR) {
+            ImGui::Separator();
+        } else if (item.popup) {
+            if (ImGui::BeginMenu(Label(item.text, id.c_str(), i).c_str(), enabled)) {
+                ui.menuOpen = true;
+                DrawMenuItems(w, *item.popup, id);
+                ImGui::EndMenu();
+            }
+        } else if (ImGui::MenuItem(Label(item.text, id.c_str(), i).c_str(), nullptr, (item.flags & MF_CHECKED) != 0,
+                                   enabled)) {
+            PostToQueue(&w, WM_COMMAND, MAKEWPARAM(item.id, 0), 0);
+        }
+    }
+}
+
+void DrawMenuBar(WindowObject& w) {
+    MenuObject* menu = MenuOf(w.menu);
+    if (!menu) return;
+    if (!ImGui::BeginMainMenuBar()) return;
+    // A window under a modal dialog has no working menu.
+    ImGui::BeginDisabled(w.disabledCount > 0);
+    DrawMenuItems(w, *menu, "m");
+    ImGui::EndDisabled();
+    ImGui::EndMainMenuBar();
+}
+
+int TextFilter(ImGuiInputTextCallbackData* data) {
+    if (data->EventFlag == ImGuiInputTextFlags_CallbackCharFilter)
+        return data->EventChar >= 0x20 && HasWindows1252Byte(data->EventChar) ? 0 : 1;
+    return 0;
+}
+
+ImU32 Color(ImGuiCol which) { return ImGui::GetColorU32(which); }
+
+void DrawGroupBox(ImDrawList* list, const ImVec2& min, const ImVec2& max, const std::string& text) {
+    float half = ImGui::GetFontSize() * 0.5f;
+    list->AddRect(ImVec2(min.x, min.y + half), max, Color(ImGuiCol_Border));
+    if (text.empty()) return;
+    std::string shown = Utf8FromWindows1252(WithoutMnemonic(text));
+    ImVec2 size = ImGui::CalcTextSize(shown.c_str());
+    ImVec2 at(min.x + static_cast<float>(ui.baseX), min.y);
+    list->AddRectFilled(ImVec2(at.x - 2, at.y), ImVec2(at.x + size.x + 2, at.y + size.y), Color(ImGuiCol_WindowBg));
+    list->AddText(at, Color(ImGuiCol_Text), shown.c_str());
+}
+
+void DrawStatic(ImDrawList* list, const ImVec2& min, const ImVec2& max, const std::string& text) {
+    std::string shown = Utf8FromWindows1252(WithoutMnemonic(UnixLineBreaks(text)));
+    ImVec4 clip(min.x, min.y, max.x, max.y);
+    list->AddText(ImGui::GetFont(), ImGui::GetFontSize(), min, Color(ImGuiCol_Text), shown.c_str(), nullptr,
+                  max.x - min.x, &clip);
+}
+
+void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
+    ControlRuntime& c = d.controls[i];
+    if (!(c.item.style & WS_VISIBLE)) return;
+    float x = static_cast<float>(DialogUnitsToPixelsX(c.item.x, ui.baseX));
+    float y = static_cast<float>(DialogUnitsToPixelsY(c.item.y, ui.baseY));
+    float w = static_cast<float>(DialogUnitsToPixelsX(c.item.cx, ui.baseX));
+    float h = static_cast<float>(DialogUnitsToPixelsY(c.item.cy, ui.baseY));
+    ImVec2 min(origin.x + x, origin.y + y);
+    ImVec2 max(min.x + w, min.y + h);
+    ImDrawList* list = ImGui::GetWindowDrawList();
+    float padY = std::max(0.0f, (h - ImGui::GetFontSize()) * 0.5f);
+    float frameHeight = ImGui::GetFontSize() + 2.0f * std::min(padY, 3.0f);
+
+    switch (c.kind) {
+        case ControlRuntime::Kind::GroupBox:
+            DrawGroupBox(list, min, max, c.text);
+            break;
+        case ControlRuntime::Kind::Static:
+            DrawStatic(list, min, max, c.text);
+            break;
+        case ControlRuntime::Kind::PushButton:
+        case ControlRuntime::Kind::DefaultPushButton:
+            ImGui::SetCursorScreenPos(min);
+            if (ImGui::Button(Label(c.text, "b", i).c_str(), ImVec2(w, h)))
+                PostToQueue(d.window, kUiClick, i, 0);
+            if (c.kind == ControlRuntime::Kind::DefaultPushButton)
+                list->AddRect(ImVec2(min.x - 1, min.y - 1), ImVec2(max.x + 1, max.y + 1), IM_COL32(0, 0, 0, 255));
+            break;
+        case ControlRuntime::Kind::RadioButton:
+        case ControlRuntime::Kind::CheckBox: {
+            ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(2.0f, std::min(padY, 2.0f)));
+            ImGui::SetCursorScreenPos(ImVec2(min.x, min.y + std::max(0.0f, (h - frameHeight) * 0.5f)));
+            bool pressed = false;
+            if (c.kind == ControlRuntime::Kind::RadioButton) {
+                pressed = ImGui::RadioButton(Label(c.text, "r", i).c_str(), c.checked);
+            } else {
+                bool checked = c.checked;
+                pressed = ImGui::Checkbox(Label(c.text, "k", i).c_str(), &checked);
+            }
+            if (pressed) PostToQueue(d.window, kUiClick, i, 0);
+            ImGui::PopStyleVar();
+            break;
+        }
+        case ControlRuntime::Kind::Edit: {
+            if (d.editBuffers.size() != d.controls.size()) d.editBuffers.resize(d.controls.size());
+            std::string& buffer = d.editBuffers[i];
+            if (Windows1252FromUtf8(buffer) != c.text) buffer = Utf8FromWindows1252(c.text);
+            ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3.0f, std::min(padY, 3.0f)));
+            ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, (c.item.style & WS_BORDER) ? 1.0f : 0.0f);
+            ImGui::SetCursorScreenPos(ImVec2(min.x, min.y + std::max(0.0f, (h - frameHeight) * 0.5f)));
+            ImGui::SetNextItemWidth(w);
+            if (static_cast<int>(i) == d.focusControl && !d.focusApplied) {
+                ImGui::SetKeyboardFocusHere();
+                d.focusApplied = true;
+            }
+            ImGuiInputTextFlags flags = ImGuiInputTextFlags_CallbackCharFilter;
+            if (c.readOnly) flags |= ImGuiInputTextFlags_ReadOnly;
+            if (ImGui::InputText(Label("", "e", i).c_str(), &buffer, flags, TextFilter))
+                c.text = Windows1252FromUtf8(buffer);
+            ImGui::PopStyleVar(2);
+            break;
+        }
+        case ControlRuntime::Kind::Trackbar: {
+            if (d.sliderValues.size() != d.controls.size()) d.sliderValues.assign(d.controls.size(), 0);
+            int& value = d.sliderValues[i];
+            ImGuiID id = ImGui::GetID(Label("", "t", i).c_str());
+            if (ImGui::GetActiveID() != id) value = c.position;
+            ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3.0f, 3.0f));
+            ImGui::SetCursorScreenPos(ImVec2(min.x, min.y + std::max(0.0f, (h - ImGui::GetFrameHeight()) * 0.5f)));
+            ImGui::SetNextItemWidth(w);
+            if (ImGui::SliderInt(Label("", "t", i).c_str(), &value, c.rangeMin, c.rangeMax, "",
+                                 ImGuiSliderFlags_AlwaysClamp | ImGuiSliderFlags_NoInput))
+                PostToQueue(d.window, kUiTrackbar, i, MAKELPARAM(static_cast<unsigned>(value), TB_THUMBTRACK));
+            if (ImGui::IsItemDeactivatedAfterEdit())
+                PostToQueue(d.window, kUiTrackbar, i, MAKELPARAM(static_cast<unsigned>(value), TB_ENDTRACK));
+            ImGui::PopStyleVar();
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+ImVec2 ClientCentre(const WindowObject& w) {
+    ImVec2 display = ImGui::GetIO().DisplaySize;
+    float top = w.menu ? static_cast<float>(ui.menuBarHeight) : 0.0f;
+    return ImVec2(display.x * 0.5f, top + (display.y - top) * 0.5f);
+}
+
+void DrawMessageBox(DialogRuntime& d, const WindowObject& root, bool top) {
+    ImGui::SetNextWindowPos(ClientCentre(root), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+    if (top) ImGui::SetNextWindowFocus();
+    bool open = true;
+    // A new name for each box: ImGui would place a box of a known name where the last one was.
+    std::string title = Utf8FromWindows1252(d.tmpl.caption) + "###box" + std::to_string(d.serial);
+    ImGuiWindowFlags flags = ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoResize |
+                             ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings;
+    ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(14.0f, 12.0f));
+    if (ImGui::Begin(title.c_str(), &open, flags)) {
+        ImGui::BeginDisabled(!top);
+        std::string body = d.tmpl.items.empty() ? std::string() : d.tmpl.items[0].text;
+        ImGui::TextUnformatted(Utf8FromWindows1252(UnixLineBreaks(body)).c_str());
+        ImGui::Dummy(ImVec2(0.0f, 6.0f));
+        float buttonWidth = 75.0f;
+        float avail = ImGui::GetContentRegionAvail().x;
+        ImGui::SetCursorPosX(ImGui::GetCursorPosX() + std::max(0.0f, (avail - buttonWidth) * 0.5f));
+        if (ImGui::Button("OK##box", ImVec2(buttonWidth, 0.0f))) PostToQueue(d.window, kUiKey, VK_RETURN, 0);
+        ImGui::EndDisabled();
+    }
+    ImGui::End();
+    ImGui::PopStyleVar();
+    if (!open && top) PostToQueue(d.window, kUiKey, VK_ESCAPE, 0);
+}
+
+void DrawDialog(DialogRuntime& d, const WindowObject& root, bool top) {
+    if (d.isMessageBox) {
+        DrawMessageBox(d, root, top);
+    } else {
+        float width = static_cast<float>(DialogUnitsToPixelsX(d.tmpl.cx, ui.baseX));
+        float height = static_cast<float>(DialogUnitsToPixelsY(d.tmpl.cy, ui.baseY));
+        bool hasTitle = (d.tmpl.style & WS_CAPTION) == WS_CAPTION;
+        float titleHeight = hasTitle ? ImGui::GetFontSize() + ImGui::GetStyle().FramePadding.y * 2.0f : 0.0f;
+        ImGui::SetNextWindowPos(ClientCentre(root), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+        ImGui::SetNextWindowSize(ImVec2(width, height + titleHeight));
+        if (top) ImGui::SetNextWindowFocus();
+        ImGuiWindowFlags flags = ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoResize |
+                                 ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoScrollbar |
+                                 ImGuiWindowFlags_NoScrollWithMouse;
+        if (!hasTitle) flags |= ImGuiWindowFlags_NoTitleBar;
+        bool open = true;
+        bool closeBox = (d.tmpl.style & WS_SYSMENU) != 0;
+        std::string title = Utf8FromWindows1252(d.tmpl.caption) + "###dialog" + std::to_string(d.serial);
+        ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(0.0f, 0.0f));
+        if (ImGui::Begin(title.c_str(), closeBox ? &open : nullptr, flags)) {
+            ImGui::BeginDisabled(!top);
+            ImVec2 origin = ImGui::GetCursorScreenPos();
+            for (size_t i = 0; i < d.controls.size(); ++i) DrawControl(d, i, origin);
+            ImGui::EndDisabled();
+        }
+        ImGui::End();
+        ImGui::PopStyleVar();
+        if (!open && top) PostToQueue(d.window, kUiCloseBox, 0, 0);
+    }
+    // Typed text has reached the fields now, so a latched Esc or Enter can go.
+    if (top && d.pendingKey) {
+        PostToQueue(d.window, kUiKey, d.pendingKey, 0);
+        d.pendingKey = 0;
+    }
+}
+
+}  // namespace
+
+bool UiCreate(SDL_Window* window) { return BuildContext(window); }
+
+void UiDestroy() { TearDownContext(); }
+
+bool UiActive() { return ui.context != nullptr; }
+
+void UiProcessEvent(const SDL_Event& event) {
+    if (!ui.context) return;
+    ImGui::SetCurrentContext(ui.context);
+    ImGui_ImplSDL2_ProcessEvent(&event);
+}
+
+void UiDrawOverlay(HWND window) {
+    WindowObject* w = WindowOf(window);
+    if (!ui.context || !w || w->kind != WindowObject::Kind::TopLevel || w->native != ui.window) return;
+    ImGui::SetCurrentContext(ui.context);
+    if (!EnsureGl()) return;
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    ImGui::NewFrame();
+    ui.menuOpen = false;
+    DrawMenuBar(*w);
+    auto& stack = State().modalStack;
+    for (size_t i = 0; i < stack.size(); ++i) {
+        DialogRuntime* d = stack[i];
+        if (d->ended || RootOf(WindowOf(d->root)) != w) continue;
+        DrawDialog(*d, *w, i + 1 == stack.size());
+    }
+    ImGui::Render();
+    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+    ui.lastFrame = MonotonicMilliseconds();
+}
+
+int UiMenuBarHeight() { return ui.menuBarHeight; }
+bool UiMenuOpen() { return ui.menuOpen; }
+
+bool UiTextPending() {
+    if (!ui.context) return false;
+    ImGui::SetCurrentContext(ui.context);
+    return ImGui::GetIO().InputQueueCharacters.Size > 0;
+}
+
+std::uint64_t UiLastFrameTime() { return ui.lastFrame; }
+int UiBaseUnitX() { return ui.baseX; }
+int UiBaseUnitY() { return ui.baseY; }

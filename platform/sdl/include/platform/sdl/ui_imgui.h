@@ -1,0 +1,32 @@
+// The Dear ImGui layer of the SDL window back-end: it draws the menu bar,
+// dialogs and message boxes over a window's presented frames.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/core/win_core.h"
+
+union SDL_Event;
+struct SDL_Window;
+
+// Makes the ImGui context for the one window that carries the user interface:
+// style, the dialog font and its base units. False if ImGui could not start.
+bool UiCreate(SDL_Window* window);
+void UiDestroy();
+bool UiActive();
+// Passes an SDL event to ImGui.
+void UiProcessEvent(const SDL_Event& event);
+// Draws the menu bar and the open dialogs of `window` into the current GL
+// framebuffer (the OpenGL device calls it through DrawWindowOverlay).
+void UiDrawOverlay(HWND window);
+// Height of the menu bar in pixels, from the font.
+int UiMenuBarHeight();
+// Whether a pop-up of the menu bar was open in the last frame.
+bool UiMenuOpen();
+// Whether typed characters are waiting for the next frame.
+bool UiTextPending();
+// Milliseconds (of MonotonicMilliseconds) of the last frame drawn, 0 before any.
+std::uint64_t UiLastFrameTime();
+// Dialog base units of the dialog font: average character width and height.
+int UiBaseUnitX();
+int UiBaseUnitY();

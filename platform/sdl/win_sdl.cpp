@@ -1,0 +1,372 @@
+// The SDL backend of the Win32-style layer: the window, events turned into
+// messages, waiting for the next event or timer, the keyboard state, the
+// desktop's message box and opener, and the real clocks.
+#include <SDL.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/core/lasting.h"
+#include "platform/dinput.h"
+#include "platform/sdl/dinput_keymap.h"
+#include "platform/sdl/native_window.h"
+#include "platform/core/win_core.h"
+#include "platform/sdl/ui_imgui.h"
+#include "platform/sdl/win_sdl.h"
+#include "platform/core/win_text.h"
+
+extern char** environ;
+
+namespace {
+
+// A key latched for typed text that never reached a frame is let go after this.
+constexpr std::uint64_t kLatchedKeyLimitMs = 200;
+// The longest single wait, so that latched keys and the like are looked at.
+constexpr DWORD kLongestWaitMs = 250;
+// A message box is drawn in the window only when frames are being presented.
+constexpr std::uint64_t kRecentFrameMs = 500;
+constexpr std::uint64_t kStalledFrameMs = 1500;
+
+class SdlWinBackend : public WinBackend {
+public:
+    SdlWinBackend() : start_(MonotonicMilliseconds()) {
+        for (int sc = 0; sc < SDL_NUM_SCANCODES; ++sc) dikOf_[sc] = DikFromSdlScancode(sc);
+    }
+
+    DWORD Now() override { return static_cast<DWORD>(MonotonicMilliseconds()); }
+    DWORD Elapsed() override { return static_cast<DWORD>(MonotonicMilliseconds() - start_); }
+
+    void Sleep(DWORD milliseconds) override {
+        timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+        while (nanosleep(&ts, &ts) != 0) {
+        }
+    }
+
+    bool CreateNativeWindow(WindowObject& w) override {
+        if (!EnsureVideo()) return false;
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+        Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+        if (w.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+        int x = w.x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : w.x;
+        int y = w.y == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : w.y;
+        SDL_Window* window = SDL_CreateWindow(Utf8FromWindows1252(w.text).c_str(), x, y, w.outerWidth,
+                                              w.outerHeight, flags);
+        if (!window) {
+            std::fprintf(stderr, "window: %s\n", SDL_GetError());
+            return false;
+        }
+        w.native = window;
+        RegisterNativeWindow(&w, window);
+        SetIcon(w, window);
+        if (!uiWindow_ && UiCreate(window)) {
+            uiWindow_ = &w;
+        }
+        UpdateClient(w);
+        return true;
+    }
+
+    void ShowNativeWindow(WindowObject& w, int showCommand) override {
+        auto* window = static_cast<SDL_Window*>(w.native);
+        if (!window) return;
+        switch (showCommand) {
+            case SW_HIDE:
+                SDL_HideWindow(window);
+                return;
+            case SW_MINIMIZE:
+            case SW_SHOWMINIMIZED:
+            case SW_SHOWMINNOACTIVE:
+                SDL_ShowWindow(window);
+                SDL_MinimizeWindow(window);
+                return;
+            case SW_SHOWMAXIMIZED:
+                SDL_ShowWindow(window);
+                SDL_MaximizeWindow(window);
+                break;
+            case SW_RESTORE:
+                SDL_ShowWindow(window);
+                SDL_RestoreWindow(window);
+                break;
+            default:
+                SDL_ShowWindow(window);
+                break;
+        }
+        // The outer size includes the window manager's frame where there is one.
+        int top = 0, left = 0, bottom = 0, right = 0;
+        if (!framed_ && SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
+            top + left + bottom + right > 0) {
+            framed_ = true;
+            SDL_SetWindowSize(window, std::max(1, w.outerWidth - left - right),
+                              std::max(1, w.outerHeight - top - bottom));
+        }
+        UpdateClient(w);
+    }
+
+    void DestroyNativeWindow(WindowObject& w) override {
+        auto* window = static_cast<SDL_Window*>(w.native);
+        if (!window) return;
+        if (uiWindow_ == &w) {
+            UiDestroy();
+            uiWindow_ = nullptr;
+        }
+        UnregisterNativeWindow(&w);
+        SDL_DestroyWindow(window);
+        w.native = nullptr;
+    }
+
+    void SetNativeTitle(WindowObject& w) override {
+        if (w.native) SDL_SetWindowTitle(static_cast<SDL_Window*>(w.native), Utf8FromWindows1252(w.text).c_str());
+    }
+
+    int MenuBarHeight() override { return UiActive() ? UiMenuBarHeight() : 19; }
+
+    void PumpEvents() override {
+        if (!videoStarted_) return;
+        ReleaseStaleKeys();
+        closeSeen_ = false;
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) Handle(e);
+    }
+
+    void Idle(DWORD timeout) override {
+        DWORD wait = std::min(timeout, kLongestWaitMs);
+        if (!videoStarted_) {
+            Sleep(std::min<DWORD>(wait, 10));
+            return;
+        }
+        if (wait > 0) SDL_WaitEventTimeout(nullptr, static_cast<int>(wait));
+    }
+
+    int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override {
+        std::string body = Utf8FromWindows1252(UnixLineBreaks(text));
+        std::string title = Utf8FromWindows1252(caption);
+        Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
+        switch (type & MB_ICONMASK) {
+            case MB_ICONHAND:
+                flags = SDL_MESSAGEBOX_ERROR;
+                break;
+            case MB_ICONEXCLAMATION:
+                flags = SDL_MESSAGEBOX_WARNING;
+                break;
+            default:
+                break;
+        }
+        SDL_MessageBoxButtonData ok{};
+        ok.flags = SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+        ok.buttonid = IDOK;
+        ok.text = "OK";
+        SDL_MessageBoxData data{};
+        data.flags = flags;
+        WindowObject* w = RootOf(WindowOf(owner));
+        data.window = w && w->visible ? static_cast<SDL_Window*>(w->native) : nullptr;
+        data.title = title.c_str();
+        data.message = body.c_str();
+        data.numbuttons = 1;
+        data.buttons = &ok;
+        int pressed = 0;
+        // Without a desktop the text must still reach someone.
+        if (SDL_ShowMessageBox(&data, &pressed) != 0)
+            std::fprintf(stderr, "%s: %s\n", title.c_str(), body.c_str());
+        return IDOK;
+    }
+
+    bool CanDrawMessageBoxIn(HWND owner) override {
+        WindowObject* w = RootOf(WindowOf(owner));
+        if (!w || w != uiWindow_ || !w->visible || w->minimized || w->destroying) return false;
+        std::uint64_t last = UiLastFrameTime();
+        return last != 0 && MonotonicMilliseconds() - last < kRecentFrameMs;
+    }
+
+    bool ModalLoopStalled(DialogRuntime&) override {
+        std::uint64_t last = UiLastFrameTime();
+        return last == 0 || MonotonicMilliseconds() - last > kStalledFrameMs;
+    }
+
+    bool OpenWithShell(const std::string& file) override {
+        // The shell puts the opener in the background, so only the shell is waited for.
+        const char* argv[] = {"sh", "-c", "xdg-open \"$1\" >/dev/null 2>&1 &", "sh", file.c_str(), nullptr};
+        pid_t pid = 0;
+        if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return false;
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    void KeyboardSnapshot(BYTE keys[256]) override {
+        std::memset(keys, 0, 256);
+        if (!EnsureVideo()) return;
+        SDL_PumpEvents();
+        int count = 0;
+        const Uint8* state = SDL_GetKeyboardState(&count);
+        count = std::min(count, static_cast<int>(SDL_NUM_SCANCODES));
+        for (int sc = 0; sc < count; ++sc)
+            if (state[sc] && dikOf_[sc]) keys[dikOf_[sc]] = 0x80;
+    }
+
+private:
+    bool EnsureVideo() {
+        if (videoStarted_) return true;
+        if (videoFailed_) return false;
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            std::fprintf(stderr, "video: %s\n", SDL_GetError());
+            videoFailed_ = true;
+            return false;
+        }
+        videoStarted_ = true;
+        return true;
+    }
+
+    void SetIcon(WindowObject& w, SDL_Window* window) {
+        if (!w.icon || w.icon->resourceId == 0) return;
+        const IconImage* image = FindIconResource(w.icon->resourceId);
+        if (!image || image->rgba.size() != static_cast<size_t>(image->width) * image->height * 4) return;
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+            const_cast<std::uint8_t*>(image->rgba.data()), image->width, image->height, 32, image->width * 4,
+            SDL_PIXELFORMAT_RGBA32);
+        if (!surface) return;
+        SDL_SetWindowIcon(window, surface);
+        SDL_FreeSurface(surface);
+    }
+
+    void UpdateClient(WindowObject& w) {
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(w.native), &width, &height);
+        SetClientFromDrawable(w, width, height);
+    }
+
+    WindowObject* WindowOfEvent(Uint32 windowId) {
+        SDL_Window* window = SDL_GetWindowFromID(windowId);
+        if (!window) return nullptr;
+        for (auto& w : State().windows)
+            if (w->native == window) return w.get();
+        return nullptr;
+    }
+
+    void ReleaseStaleKeys() {
+        for (DialogRuntime* d : State().modalStack) {
+            if (d->pendingKey && MonotonicMilliseconds() - d->pendingKeySince > kLatchedKeyLimitMs) {
+                PostToQueue(d->window, kUiKey, d->pendingKey, 0);
+                d->pendingKey = 0;
+            }
+        }
+    }
+
+    void Handle(const SDL_Event& e) {
+        if (UiActive()) UiProcessEvent(e);
+        switch (e.type) {
+            case SDL_WINDOWEVENT:
+                HandleWindowEvent(e.window);
+                break;
+            case SDL_KEYDOWN:
+                HandleKey(e.key);
+                break;
+            case SDL_QUIT:
+                // An interrupt or the session ending asks the window to close like its close box.
+                if (!closeSeen_ && uiWindow_ && uiWindow_->disabledCount == 0) PostToQueue(uiWindow_, WM_CLOSE, 0, 0);
+                break;
+            default:
+                break;
+        }
+    }
+
+    void HandleWindowEvent(const SDL_WindowEvent& e) {
+        WindowObject* w = WindowOfEvent(e.windowID);
+        if (!w) return;
+        switch (e.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                closeSeen_ = true;
+                // The close box of a window under a modal dialog does nothing.
+                if (w->disabledCount == 0) PostToQueue(w, WM_CLOSE, 0, 0);
+                break;
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                if (!w->visible || w->minimized) break;
+                UpdateClient(*w);
+                SendSizeMessage(*w, w->maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, w->clientWidth, w->clientHeight);
+                w->needsPaint = true;
+                break;
+            case SDL_WINDOWEVENT_MINIMIZED:
+                if (!w->visible) break;
+                w->minimized = true;
+                SendSizeMessage(*w, SIZE_MINIMIZED, 0, 0);
+                break;
+            case SDL_WINDOWEVENT_MAXIMIZED:
+                if (!w->visible) break;
+                w->minimized = false;
+                w->maximized = true;
+                UpdateClient(*w);
+                SendSizeMessage(*w, SIZE_MAXIMIZED, w->clientWidth, w->clientHeight);
+                w->needsPaint = true;
+                break;
+            case SDL_WINDOWEVENT_RESTORED:
+                if (!w->visible) break;
+                w->minimized = false;
+                w->maximized = false;
+                UpdateClient(*w);
+                SendSizeMessage(*w, SIZE_RESTORED, w->clientWidth, w->clientHeight);
+                w->needsPaint = true;
+                break;
+            case SDL_WINDOWEVENT_EXPOSED:
+                if (w->visible) w->needsPaint = true;
+                break;
+            default:
+                break;
+        }
+    }
+
+    void HandleKey(const SDL_KeyboardEvent& e) {
+        UINT vk = VirtualKeyFromSdlScancode(e.keysym.scancode);
+        if (!vk) return;
+        WinState& state = State();
+        if (!state.modalStack.empty()) {
+            // The dialog on top has the keyboard: Esc and Enter are its keys.
+            DialogRuntime* d = state.modalStack.back();
+            if ((vk != VK_ESCAPE && vk != VK_RETURN) || e.repeat) return;
+            if (UiTextPending()) {
+                d->pendingKey = vk;
+                d->pendingKeySince = MonotonicMilliseconds();
+            } else {
+                PostToQueue(d->window, kUiKey, vk, 0);
+            }
+            return;
+        }
+        // Keys that work the open menu are the menu's.
+        if (UiMenuOpen()) return;
+        WindowObject* w = WindowOfEvent(e.windowID);
+        if (!w) w = uiWindow_;
+        if (!w) return;
+        bool alt = (e.keysym.mod & KMOD_ALT) != 0;
+        LPARAM info = 1 | (static_cast<LPARAM>(e.keysym.scancode & 0xFF) << 16) | (e.repeat ? (1L << 30) : 0) |
+                      (alt ? (1L << 29) : 0);
+        PostToQueue(w, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, info);
+    }
+
+    std::uint64_t start_;
+    BYTE dikOf_[SDL_NUM_SCANCODES] = {};
+    bool videoStarted_ = false;
+    bool videoFailed_ = false;
+    bool framed_ = false;
+    bool closeSeen_ = false;
+    WindowObject* uiWindow_ = nullptr;
+};
+
+}  // namespace
+
+WinBackend& SdlBackend() {
+    static Lasting<SdlWinBackend> backend;
+    return *backend;
+}
