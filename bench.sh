@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVIK_WERROR=ON >/dev/null
 cmake --build build-bench -j "$(nproc)"
 export SDL_AUDIODRIVER=dummy
 for b in build-bench/bench_*; do

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "render/scene.h"
+
 class Game;
 
-class DrawStats {
+class DrawStats final : public FrameObserver {
 public:
-    void BeginFrame();
-    void EndFrame();
+    void BeginFrame() override;
+    void EndFrame() override;
     // The report text, lines separated by single carriage returns.
     std::string ReportText() const;
     void ShowReport(Game& game) const;

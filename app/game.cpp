@@ -1,4 +1,10 @@
 #include "app/game.h"
 
 Game::Game(const GameFiles& files)
-    : race(*this), graphics(*this), course(files.course), car(*this), highscores(files.highscores) {}
+    : race(RaceParts{car, course, controls, sounds, graphics.presentParams, scene}),
+      graphics(shell.mainWindow, shell.appTitle),
+      course(files.course),
+      car(course, race, sounds),
+      highscores(files.highscores),
+      credits(graphics),
+      scene(SceneParts{graphics, meshes, course, race, car, credits, drawStats}) {}

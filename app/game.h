@@ -15,6 +15,7 @@
 #include "race/keyboard.h"
 #include "race/race_state.h"
 #include "render/mesh_model.h"
+#include "render/scene_view.h"
 #include "scores/highscore_table.h"
 #include "sound/game_sounds.h"
 
@@ -55,4 +56,7 @@ public:
 
     // The credit lines hold text meshes of the device, so they go before it.
     CreditLines credits;
+
+    // What the race state draws its frames through; it holds nothing.
+    SceneView scene;
 };

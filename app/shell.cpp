@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "app/game.h"
-#include "gfx/lighting_dialog.h"
+#include "app/lighting_dialog.h"
 #include "resources/resource.h"
 #include "scores/highscore_dialog_procs.h"
 #include "platform/port/step_trace.h"
@@ -74,7 +74,7 @@ bool StartUp(HINSTANCE instance, int showCommand) {
     race.FreeLapMarks();
     race.lapRecorded = 0;
     race.clockStart = timeGetTime();
-    game.sounds.Play(1, 0);
+    game.sounds.Play(SOUND_TITLE, 0);
     race.ResetTitleCamera();
     return true;
 }
@@ -103,7 +103,7 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 void RunExitSequence(Game& game) {
     game.car.position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     game.car.UpdatePose();
-    BuildCreditsPage(game, 0);
+    BuildCreditsPage(game.credits, 0);
     game.race.endingShowing = 1;
     if (HighscoreDialogs* dialogs = game.highscores.Dialogs()) dialogs->ShowList(game.highscores);
     std::uint32_t fastest = 0;
@@ -144,9 +144,9 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                     sounds.soundOn = sounds.soundOn ? 0 : 1;
                     CheckItem(shell.mainMenu, IDM_SOUND, sounds.soundOn != 0);
                     if (sounds.soundOn)
-                        sounds.Play(0, 1);
-                    else if (sounds.sounds[0])
-                        sounds.sounds[0]->Stop();
+                        sounds.Play(SOUND_BACKGROUND, 1);
+                    else if (sounds.sounds[SOUND_BACKGROUND])
+                        sounds.sounds[SOUND_BACKGROUND]->Stop();
                     return 0;
                 }
                 case IDM_PAUSE:
@@ -163,7 +163,7 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                     DialogBoxA(shell.appInstance, MAKEINTRESOURCEA(IDD_INFO), shell.mainWindow, InfoDialogProc);
                     return 0;
                 case IDM_HORN:
-                    game.sounds.Play(2, 0);
+                    game.sounds.Play(SOUND_HORN, 0);
                     return 0;
                 default: break;
             }

@@ -55,7 +55,7 @@ int main() {
         stage("driving, 1000 frames");
         game.car.position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
         game.car.UpdatePose();
-        BuildCreditsPage(game, 0);
+        BuildCreditsPage(game.credits, 0);
         game.race.endingShowing = 1;
         for (int i = 0; i < 8 * 198; ++i) game.race.Frame();  // every credit page
         stage("ending, all pages");

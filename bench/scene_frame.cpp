@@ -244,12 +244,21 @@ double Median(std::vector<double> v) {
 // What a scene's frame changes in the game, put back before every frame so
 // that each moment is drawn again exactly as it was.
 struct Moment {
-    RaceState race;  // only the scalar members are copied back
-    Car car;
+    std::int32_t titleShowing, endingShowing;
+    D3DXVECTOR3 cameraEye, cameraTarget;
+    float titleAngle;
+    std::int32_t titleFlightPhase;
+    float dropPhase, dropHeight, dropBase, endingAngle;
+    std::int32_t creditsPage;
+    float heading, steerAngle, steerInput, speed, throttle;
+    FieldType fieldType, lastFieldType;
+    D3DXVECTOR3 direction, position;
+    D3DXMATRIX rotation, translation, world;
 };
 
-// Copies what a scene's frame changes from one race state and car to another.
-void CopyScene(const RaceState& fromRace, const Car& fromCar, RaceState& r, Car& c) {
+// Copies what a scene's frame changes between the game and a moment, either way.
+template <class RaceLike, class CarLike, class RaceTarget, class CarTarget>
+void CopyScene(const RaceLike& fromRace, const CarLike& fromCar, RaceTarget& r, CarTarget& c) {
     r.titleShowing = fromRace.titleShowing;
     r.endingShowing = fromRace.endingShowing;
     r.cameraEye = fromRace.cameraEye;
@@ -275,8 +284,8 @@ void CopyScene(const RaceState& fromRace, const Car& fromCar, RaceState& r, Car&
     c.lastFieldType = fromCar.lastFieldType;
 }
 
-void Save(const Game& g, Moment& m) { CopyScene(g.race, g.car, m.race, m.car); }
-void Restore(Game& g, const Moment& m) { CopyScene(m.race, m.car, g.race, g.car); }
+void Save(const Game& g, Moment& m) { CopyScene(g.race, g.car, m, m); }
+void Restore(Game& g, const Moment& m) { CopyScene(m, m, g.race, g.car); }
 
 struct SceneFigures {
     std::vector<double> frame, floor;
@@ -335,7 +344,7 @@ void Report(const char* scene, const SceneFigures& f) {
 }
 
 std::unique_ptr<Moment> Snapshot(Game& game) {
-    std::unique_ptr<Moment> m(new Moment{RaceState(game), Car(game)});
+    std::unique_ptr<Moment> m(new Moment{});
     Save(game, *m);
     return m;
 }
@@ -378,7 +387,7 @@ int main(int argc, char** argv) {
     // The ending: the first two credit pages, as the exit command starts it.
     game.car.position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     game.car.UpdatePose();
-    BuildCreditsPage(game, 0);
+    BuildCreditsPage(game.credits, 0);
     game.race.endingShowing = 1;
     std::vector<std::unique_ptr<Moment>> ending;
     for (int frame = 0; frame < 400; ++frame) {
@@ -388,9 +397,9 @@ int main(int argc, char** argv) {
     // The moments of the second page need that page's meshes.
     SceneFigures endingFigures;
     std::vector<std::unique_ptr<Moment>> firstPage, secondPage;
-    for (auto& m : ending) (m->race.creditsPage == 0 ? firstPage : secondPage).push_back(std::move(m));
+    for (auto& m : ending) (m->creditsPage == 0 ? firstPage : secondPage).push_back(std::move(m));
     if (!MeasureMoments(game, secondPage, repeats, endingFigures)) return 1;
-    BuildCreditsPage(game, 0);
+    BuildCreditsPage(game.credits, 0);
     if (!MeasureMoments(game, firstPage, repeats, endingFigures)) return 1;
 
     Report("title", titleFigures);

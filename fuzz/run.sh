@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-60}
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTARVIK_FUZZ=ON >/dev/null
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTARVIK_FUZZ=ON -DTARVIK_WERROR=ON >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target $(cd build-fuzz && ninja -t targets all | grep -o "^fuzz_[a-z_0-9]*" | sort -u)
 status=0
 for target in build-fuzz/fuzz_*; do

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/game.h"
+#include "gfx/graphics_device.h"
 
 namespace {
 
@@ -40,9 +40,8 @@ CreditLines::~CreditLines() {
     SafeRelease(secondLineMesh);
 }
 
-void BuildCreditsPage(Game& game, int page) {
-    CreditLines& lines = game.credits;
-    IDirect3DDevice8* device = game.graphics.device;
+void BuildCreditsPage(CreditLines& lines, int page) {
+    IDirect3DDevice8* device = lines.graphics.device;
     HDC dc = CreateCompatibleDC(nullptr);
     SafeRelease(lines.firstLineMesh);
     SafeRelease(lines.secondLineMesh);

@@ -4,14 +4,15 @@
 #include "platform/gdi.h"
 #include "util3d/d3dx.h"
 
-class Game;
+class GraphicsDevice;
 
 // The font every text mesh is made in: "Arial", height 1, strike-out byte set.
 HFONT CreateTextMeshFont();
 
 class CreditLines {
 public:
-    CreditLines() = default;
+    // The lines are made with the device of `graphics`.
+    explicit CreditLines(GraphicsDevice& graphics) : graphics(graphics) {}
     ~CreditLines();
     CreditLines(const CreditLines&) = delete;
     CreditLines& operator=(const CreditLines&) = delete;
@@ -20,10 +21,11 @@ public:
     D3DXVECTOR3 firstLinePosition;
     ID3DXMesh* secondLineMesh = nullptr;
     D3DXVECTOR3 secondLinePosition;
+    GraphicsDevice& graphics;
 };
 
 // Replaces the lines on show with those of `page` (0 to 7); other pages show none.
-void BuildCreditsPage(Game& game, int page);
+void BuildCreditsPage(CreditLines& lines, int page);
 
 // The texts of a credits page, null where the page has none.
 struct CreditPage {

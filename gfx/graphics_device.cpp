@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/game.h"
+#include "gfx/credits.h"
 #include "platform/win.h"
 #include "platform/port/step_trace.h"
 
@@ -11,7 +11,7 @@ namespace {
 constexpr UINT kMessageStyle = MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND;
 }
 
-GraphicsDevice::GraphicsDevice(Game& game) : game_(game) {
+GraphicsDevice::GraphicsDevice(const HWND& window, const char* const& title) : window_(window), title_(title) {
     font = new TextureFont("Arial", 12, 1);
 
     directionalLight.Type = D3DLIGHT_DIRECTIONAL;
@@ -38,7 +38,7 @@ GraphicsDevice::~GraphicsDevice() {
 }
 
 bool GraphicsDevice::Create() {
-    HWND window = game_.shell.mainWindow;
+    HWND window = window_;
     direct3d = Direct3DCreate8(D3D_SDK_VERSION);
     if (!direct3d) return false;
 
@@ -55,17 +55,17 @@ bool GraphicsDevice::Create() {
     D3DDEVTYPE type = D3DDEVTYPE_HAL;
     D3DCAPS8 caps{};
     if (FAILED(direct3d->GetDeviceCaps(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &caps))) {
-        MessageBoxA(window, "Kein HAL-Device - das wird langsam!", game_.shell.appTitle, kMessageStyle);
+        MessageBoxA(window, "Kein HAL-Device - das wird langsam!", title_, kMessageStyle);
         type = D3DDEVTYPE_REF;
     }
 
     if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, type, window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
                                       &presentParams, &device))) {
-        MessageBoxA(window, "Kein HARDWARE-VERTEX-PROCESSING - das wird superlangsam!", game_.shell.appTitle,
+        MessageBoxA(window, "Kein HARDWARE-VERTEX-PROCESSING - das wird superlangsam!", title_,
                     kMessageStyle);
         if (FAILED(direct3d->CreateDevice(D3DADAPTER_DEFAULT, type, window, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                           &presentParams, &device))) {
-            MessageBoxA(window, "Kein SOFTWARE-VERTEX-PROCESSING - da stimmt was nicht!", game_.shell.appTitle,
+            MessageBoxA(window, "Kein SOFTWARE-VERTEX-PROCESSING - da stimmt was nicht!", title_,
                         kMessageStyle);
             device = nullptr;
             return false;

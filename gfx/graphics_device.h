@@ -6,11 +6,11 @@
 #include "platform/d3d8.h"
 #include "util3d/d3dx.h"
 
-class Game;
-
 class GraphicsDevice {
 public:
-    explicit GraphicsDevice(Game& game);
+    // The device is made for the shell's main window, and its warnings carry
+    // the shell's title; both are read when the device is created.
+    GraphicsDevice(const HWND& window, const char* const& title);
     ~GraphicsDevice();
     GraphicsDevice(const GraphicsDevice&) = delete;
     GraphicsDevice& operator=(const GraphicsDevice&) = delete;
@@ -40,5 +40,6 @@ public:
     ID3DXMesh* subtitleMesh = nullptr;
 
 private:
-    Game& game_;
+    const HWND& window_;
+    const char* const& title_;
 };

@@ -2,14 +2,18 @@
 
 #include <cmath>
 
-#include "app/game.h"
+#include "race/race_state.h"
+#include "sound/game_sounds.h"
 
 namespace {
 // Field kinds outside the known six drive like wood (see IsKnownFieldType).
 int SpeedIndex(FieldType t) { return IsKnownFieldType(t) ? t : Wood; }
 }  // namespace
 
-Car::Car(Game& game) : game_(game) { UpdatePose(); }
+Car::Car(const Course& course, RaceState& race, GameSounds& sounds)
+    : course_(course), race_(race), sounds_(sounds) {
+    UpdatePose();
+}
 
 void Car::SteerRight() { steerInput = -0.01f; }
 
@@ -25,7 +29,7 @@ void Car::UpdateHeading() {
 }
 
 FieldType Car::LookAheadField() const {
-    const Course& course = game_.course;
+    const Course& course = course_;
     int column = TruncToInt(position.x * 0.25f + direction.x * 0.7f + float(course.columns) * 0.5f);
     int row = TruncToInt(position.z * 0.25f + direction.z * 0.7f + float(course.rows) * 0.5f);
     return course.FieldAt(column, row);
@@ -78,10 +82,10 @@ void Car::Step() {
     heading = heading + speed * steerAngle;
     steerInput = 0.0f;
 
-    game_.race.UpdateProgress();
+    race_.UpdateProgress();
 
     if ((fieldType == Water && lastFieldType != Water) || (fieldType == Stone && lastFieldType != Stone))
-        game_.sounds.Play(3, 0);
+        sounds_.Play(SOUND_CRASH, 0);
     lastFieldType = fieldType;
 }
 
@@ -90,7 +94,7 @@ void Car::UpdatePose() {
     D3DXMatrixRotationY(&rotation, 1.55f - heading);
     D3DXMatrixMultiply(&world, &rotation, &translation);
 
-    RaceState& race = game_.race;
+    RaceState& race = race_;
     race.cameraEye = D3DXVECTOR3(position.x - 5.0f * direction.x, 3.0f, position.z - 5.0f * direction.z);
     race.cameraTarget = D3DXVECTOR3(position.x, 2.0f, position.z);
 }

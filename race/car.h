@@ -6,11 +6,14 @@
 #include "race/course.h"
 #include "util3d/d3dx_math.h"
 
-class Game;
+class GameSounds;
+class RaceState;
 
 class Car {
 public:
-    explicit Car(Game& game);
+    // The car drives over `course`, runs the lap gates of `race` and moves its
+    // camera, and sounds the crash with `sounds`.
+    Car(const Course& course, RaceState& race, GameSounds& sounds);
 
     void SteerRight();
     void SteerLeft();
@@ -42,5 +45,7 @@ private:
     // The field under the look-ahead point, 0.7 fields ahead of the nose.
     FieldType LookAheadField() const;
 
-    Game& game_;
+    const Course& course_;
+    RaceState& race_;
+    GameSounds& sounds_;
 };

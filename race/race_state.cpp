@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <new>
 
-#include "app/game.h"
 #include "platform/win.h"
-#include "render/scene.h"
+#include "race/car.h"
+#include "race/keyboard.h"
+#include "race/race_view.h"
+#include "sound/game_sounds.h"
 
 bool InStartZone(float x, float z) { return x > -18.0f && x <= -17.0f && z >= -130.0f && z <= -120.0f; }
 
@@ -16,7 +18,7 @@ bool InLineZone(float x, float z) { return x >= -19.0f && x <= -18.0f && z >= -1
 
 bool InHalfwayZone(float x, float z) { return x >= -2.0f && x <= 10.0f && z >= 110.0f && z <= 133.0f; }
 
-RaceState::RaceState(Game& game) : game_(game) {}
+RaceState::RaceState(const RaceParts& parts) : parts_(parts) {}
 
 RaceState::~RaceState() { FreeLapMarks(); }
 
@@ -29,8 +31,7 @@ void RaceState::FreeLapMarks() {
 }
 
 bool RaceState::InitGame() {
-    if (!game_.graphics.Create()) return false;
-    game_.meshes.LoadAll(game_.graphics.device);
+    if (!parts_.view.CreateGraphics()) return false;
     pauseFlag = 1;
     titleShowing = 1;
     endingShowing = 0;
@@ -43,49 +44,43 @@ void RaceState::ResetTitleCamera() {
 }
 
 void RaceState::ApplyControls() {
-    const ControlState& keys = game_.controls;
-    Car& car = game_.car;
+    const ControlState& keys = parts_.controls;
+    Car& car = parts_.car;
     if (keys.rightKey) car.SteerRight();
     if (keys.leftKey) car.SteerLeft();
     if (keys.debugKey) debugDisplay = debugDisplay ? 0 : 1;
     if (keys.accelerateKey) car.Accelerate();
     if (keys.brakeKey) car.Brake();
-    if (keys.startKey && titleShowing == 1) {
-        titleShowing = 0;
-        GameSounds& sounds = game_.sounds;
-        if (sounds.sounds[1]) sounds.sounds[1]->Stop();
-        sounds.Play(0, 1);
-        sounds.soundOn = 1;
-    }
+    if (keys.startKey && titleShowing == 1) EndTitle();
+}
+
+void RaceState::EndTitle() {
+    titleShowing = 0;
+    GameSounds& sounds = parts_.sounds;
+    if (sounds.sounds[SOUND_TITLE]) sounds.sounds[SOUND_TITLE]->Stop();
+    sounds.Play(SOUND_BACKGROUND, 1);
+    sounds.soundOn = 1;
 }
 
 void RaceState::Frame() {
     if (titleShowing == 1) {
-        DrawTitleScene();
+        parts_.view.DrawTitleScene();
         return;
     }
     if (endingShowing == 1) {
-        DrawEndingScene();
+        parts_.view.DrawEndingScene();
         return;
     }
-    Car& car = game_.car;
     // The window of visible fields and the view use the car and camera from
     // before this step: the camera trails the car by one step.
-    SceneBegin(game_);
-    game_.graphics.PlaceHeadlight(car.position.x, car.position.y, car.position.z, car.direction.x,
-                                  car.direction.y, car.direction.z);
-    SceneDrawSky(game_, true);
-    SceneDrawCourseWindow(game_, game_.course.ColumnOf(car.position.x), game_.course.RowOf(car.position.z),
-                          car.direction.x, car.direction.z);
-    car.Step();
-    car.UpdatePose();
-    SceneDrawCar(game_);
-    DrawReadouts();
-    SceneEnd(game_);
+    parts_.view.DrawBeforeStep();
+    parts_.car.Step();
+    parts_.car.UpdatePose();
+    parts_.view.DrawAfterStep();
 }
 
 void RaceState::UpdateProgress() {
-    const D3DXVECTOR3& p = game_.car.position;
+    const D3DXVECTOR3& p = parts_.car.position;
     if (InStartZone(p.x, p.z)) {
         if (gatePhase == 0) {
             gatePhase = 1;
@@ -147,9 +142,9 @@ std::string Format(const char* format, ...) {
 }  // namespace
 
 std::vector<ReadoutLine> RaceState::ReadoutLines(std::uint32_t now) const {
-    const float width = float(game_.graphics.presentParams.BackBufferWidth);
-    const Car& car = game_.car;
-    const Course& course = game_.course;
+    const float width = float(parts_.screen.BackBufferWidth);
+    const Car& car = parts_.car;
+    const Course& course = parts_.course;
     std::vector<ReadoutLine> lines;
     if (lapCount >= 0)
         lines.push_back({Format("Time: %12.3f", double(float(now - clockStart) * 0.001f)), width - 130.0f, 10.0f});
@@ -164,9 +159,4 @@ std::vector<ReadoutLine> RaceState::ReadoutLines(std::uint32_t now) const {
         lines.push_back({Format("FeldTyp: %d", course.FieldAt(column, row)), width - 180.0f, 55.0f});
     }
     return lines;
-}
-
-void RaceState::DrawReadouts() {
-    for (const ReadoutLine& line : ReadoutLines(timeGetTime()))
-        game_.graphics.DrawTextFormatted(line.x, line.y, 255, 255, 0, "%s", line.text.c_str());
 }

@@ -6,9 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/d3d8.h"
 #include "util3d/d3dx_math.h"
 
-class Game;
+class Car;
+class Course;
+class GameSounds;
+class RaceView;
+struct ControlState;
 
 // One recorded line crossing; the list is kept newest first.
 struct LapMark {
@@ -22,9 +27,19 @@ struct ReadoutLine {
     float x, y;
 };
 
+// The parts of the game the race state works with, all owned by the game.
+struct RaceParts {
+    Car& car;
+    const Course& course;
+    const ControlState& controls;
+    GameSounds& sounds;
+    const D3DPRESENT_PARAMETERS& screen;  // the back buffer the read-outs are placed in
+    RaceView& view;
+};
+
 class RaceState {
 public:
-    explicit RaceState(Game& game);
+    explicit RaceState(const RaceParts& parts);
     ~RaceState();
     RaceState(const RaceState&) = delete;
     RaceState& operator=(const RaceState&) = delete;
@@ -34,8 +49,9 @@ public:
     void ApplyControls();
     void Frame();
     void UpdateProgress();
-    void DrawTitleScene();
-    void DrawEndingScene();
+    // The title ends, by Space or by the end of its flight: the title sound
+    // stops, the background loop starts and the sound switch reads on.
+    void EndTitle();
 
     // The read-out lines of the driving frame in drawing order, each already
     // formatted; lines that are not shown in the current state are left out.
@@ -74,8 +90,7 @@ public:
     std::int32_t creditsPage = 0;
 
 private:
-    void DrawReadouts();
-    Game& game_;
+    RaceParts parts_;
 };
 
 // The gate rectangles, in world x and z of the car's position.

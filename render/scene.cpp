@@ -2,7 +2,11 @@
 
 #include <cstdlib>
 
-#include "app/game.h"
+#include "gfx/graphics_device.h"
+#include "race/car.h"
+#include "race/course.h"
+#include "race/race_state.h"
+#include "render/mesh_model.h"
 
 void InitMaterial(D3DMATERIAL8& material, float r, float g, float b, float a) {
     material = D3DMATERIAL8{};
@@ -28,20 +32,20 @@ bool IsCellInWindow(int i, int j, int cx, int cz, float dx, float dz) {
            (dz < 0.0f && i - 2 < cz);
 }
 
-void SceneBegin(Game& game) {
-    IDirect3DDevice8* device = game.graphics.device;
-    game.drawStats.BeginFrame();
+void SceneBegin(SceneParts& scene) {
+    IDirect3DDevice8* device = scene.graphics.device;
+    scene.frames.BeginFrame();
     if (!device) return;
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     device->BeginScene();
     D3DXMATRIX view;
     D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &game.race.cameraEye, &game.race.cameraTarget, &up);
+    D3DXMatrixLookAtLH(&view, &scene.race.cameraEye, &scene.race.cameraTarget, &up);
     device->SetTransform(D3DTS_VIEW, &view);
 }
 
-void SceneDrawSky(Game& game, bool gameScene) {
-    IDirect3DDevice8* device = game.graphics.device;
+void SceneDrawSky(SceneParts& scene, bool gameScene) {
+    IDirect3DDevice8* device = scene.graphics.device;
     if (!device) return;
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
@@ -58,7 +62,7 @@ void SceneDrawSky(Game& game, bool gameScene) {
     device->SetRenderState(D3DRS_ZENABLE, FALSE);
     device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     if (gameScene) device->SetRenderState(D3DRS_LIGHTING, FALSE);
-    game.meshes.sky.Draw(device);
+    scene.meshes.sky.Draw(device);
     if (gameScene) device->SetRenderState(D3DRS_LIGHTING, TRUE);
     device->SetTransform(D3DTS_VIEW, &view);
     device->SetRenderState(D3DRS_ZENABLE, TRUE);
@@ -68,10 +72,10 @@ void SceneDrawSky(Game& game, bool gameScene) {
 namespace {
 
 template <class Filter>
-void DrawCells(Game& game, Filter&& filter) {
-    IDirect3DDevice8* device = game.graphics.device;
+void DrawCells(SceneParts& scene, Filter&& filter) {
+    IDirect3DDevice8* device = scene.graphics.device;
     if (!device) return;
-    const Course& course = game.course;
+    const Course& course = scene.course;
     for (int i = 0; i < course.rows; ++i) {
         for (int j = 0; j < course.columns; ++j) {
             if (!filter(i, j)) continue;
@@ -82,32 +86,32 @@ void DrawCells(Game& game, Filter&& filter) {
             D3DXMatrixTranslation(&world, float(4 * j - 2 * course.columns + 2), 0.0f,
                                   float(4 * i - 2 * course.rows + 2));
             device->SetTransform(D3DTS_WORLD, &world);
-            game.meshes.fields[type].Draw(device);
+            scene.meshes.fields[type].Draw(device);
         }
     }
 }
 
 }  // namespace
 
-void SceneDrawCourse(Game& game) {
-    DrawCells(game, [](int, int) { return true; });
+void SceneDrawCourse(SceneParts& scene) {
+    DrawCells(scene, [](int, int) { return true; });
 }
 
-void SceneDrawCourseWindow(Game& game, int cx, int cz, float dx, float dz) {
-    DrawCells(game, [=](int i, int j) { return IsCellInWindow(i, j, cx, cz, dx, dz); });
+void SceneDrawCourseWindow(SceneParts& scene, int cx, int cz, float dx, float dz) {
+    DrawCells(scene, [=](int i, int j) { return IsCellInWindow(i, j, cx, cz, dx, dz); });
 }
 
-void SceneDrawCar(Game& game) {
-    IDirect3DDevice8* device = game.graphics.device;
+void SceneDrawCar(SceneParts& scene) {
+    IDirect3DDevice8* device = scene.graphics.device;
     if (!device) return;
-    device->SetTransform(D3DTS_WORLD, &game.car.world);
-    game.meshes.car.Draw(device);
+    device->SetTransform(D3DTS_WORLD, &scene.car.world);
+    scene.meshes.car.Draw(device);
 }
 
-void SceneEnd(Game& game) {
-    if (IDirect3DDevice8* device = game.graphics.device) {
+void SceneEnd(SceneParts& scene) {
+    if (IDirect3DDevice8* device = scene.graphics.device) {
         device->EndScene();
         device->Present(nullptr, nullptr, nullptr, nullptr);
     }
-    game.drawStats.EndFrame();
+    scene.frames.EndFrame();
 }

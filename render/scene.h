@@ -4,21 +4,55 @@
 #include "platform/d3d8.h"
 #include "util3d/d3dx_math.h"
 
-class Game;
+class Car;
+class Course;
+class CreditLines;
+class GraphicsDevice;
+class RaceState;
+class SceneMeshes;
+
+// Told when each frame's drawing begins and ends (the drawing statistics of
+// the game, above this folder).
+class FrameObserver {
+public:
+    virtual void BeginFrame() = 0;
+    virtual void EndFrame() = 0;
+
+protected:
+    ~FrameObserver() = default;
+};
+
+// What the scenes are drawn from: the parts of the game they read and move,
+// all owned by the game.
+struct SceneParts {
+    GraphicsDevice& graphics;
+    SceneMeshes& meshes;
+    const Course& course;
+    RaceState& race;  // the camera, and the title's and the ending's state
+    Car& car;
+    CreditLines& credits;
+    FrameObserver& frames;
+};
 
 // Begin the frame's statistics, clear to black, begin the scene and set the
 // view from the camera of the race state.
-void SceneBegin(Game& game);
+void SceneBegin(SceneParts& scene);
 // The sky box around the camera, drawn first and without depth; the game
 // scene draws it unlit, the title and ending scenes lit.
-void SceneDrawSky(Game& game, bool gameScene);
+void SceneDrawSky(SceneParts& scene, bool gameScene);
 // Every cell of the course.
-void SceneDrawCourse(Game& game);
+void SceneDrawCourse(SceneParts& scene);
 // Only the cells near the car's cell (cx, cz) that are not behind it.
-void SceneDrawCourseWindow(Game& game, int cx, int cz, float dx, float dz);
-void SceneDrawCar(Game& game);
+void SceneDrawCourseWindow(SceneParts& scene, int cx, int cz, float dx, float dz);
+void SceneDrawCar(SceneParts& scene);
 // End the scene, present it and end the frame's statistics.
-void SceneEnd(Game& game);
+void SceneEnd(SceneParts& scene);
+
+// The title flight with the extruded "Tarvik" and the dropping "3D", which
+// ends the title when the flight is over, and the ending's circling flight
+// with the credit pages.
+void DrawTitleScene(SceneParts& scene);
+void DrawEndingScene(SceneParts& scene);
 
 // The window test of the game scene for the cell in row i, column j.
 bool IsCellInWindow(int i, int j, int cx, int cz, float dx, float dz);

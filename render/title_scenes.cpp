@@ -2,8 +2,10 @@
 // ending flight with the credit pages.
 #include <cmath>
 
-#include "app/game.h"
 #include "gfx/credits.h"
+#include "gfx/graphics_device.h"
+#include "race/car.h"
+#include "race/race_state.h"
 #include "render/scene.h"
 
 namespace {
@@ -28,72 +30,68 @@ void DrawText(IDirect3DDevice8* device, ID3DXMesh* mesh, const D3DMATERIAL8& mat
 
 }  // namespace
 
-void RaceState::DrawTitleScene() {
-    Game& game = game_;
-    titleAngle += 0.05f;
-    if (titleAngle < kFlightEnd) {
-        if (titleFlightPhase == 1)
-            cameraEye = D3DXVECTOR3(30.0f * std::cos(0.8f * titleAngle), 4.0f, 30.0f * std::sin(0.8f * titleAngle));
-    } else if (titleFlightPhase == 1) {
-        titleFlightPhase = 2;
+void DrawTitleScene(SceneParts& scene) {
+    RaceState& race = scene.race;
+    race.titleAngle += 0.05f;
+    if (race.titleAngle < kFlightEnd) {
+        if (race.titleFlightPhase == 1)
+            race.cameraEye = D3DXVECTOR3(30.0f * std::cos(0.8f * race.titleAngle), 4.0f, 30.0f * std::sin(0.8f * race.titleAngle));
+    } else if (race.titleFlightPhase == 1) {
+        race.titleFlightPhase = 2;
     }
-    if (titleFlightPhase == 2) {
-        float dx = 0.3f * (cameraTarget.x - cameraEye.x);
-        float dz = 0.3f * (cameraTarget.z - cameraEye.z);
-        cameraEye.x += dx;
-        cameraEye.z += dz;
-        cameraTarget.x += dx;
-        cameraTarget.z += dz;
-        if (cameraEye.x >= 3.0f) {
-            titleShowing = 0;
-            GameSounds& sounds = game.sounds;
-            if (sounds.sounds[1]) sounds.sounds[1]->Stop();
-            sounds.Play(0, 1);
-            sounds.soundOn = 1;
-            game.graphics.ApplyLights();
-            game.graphics.SetAmbientLevel(150);
+    if (race.titleFlightPhase == 2) {
+        float dx = 0.3f * (race.cameraTarget.x - race.cameraEye.x);
+        float dz = 0.3f * (race.cameraTarget.z - race.cameraEye.z);
+        race.cameraEye.x += dx;
+        race.cameraEye.z += dz;
+        race.cameraTarget.x += dx;
+        race.cameraTarget.z += dz;
+        if (race.cameraEye.x >= 3.0f) {
+            race.EndTitle();
+            scene.graphics.ApplyLights();
+            scene.graphics.SetAmbientLevel(150);
         }
     }
-    const Car& car = game.car;
-    game.graphics.PlaceHeadlight(car.position.x, car.position.y, car.position.z, car.direction.x, car.direction.y,
+    const Car& car = scene.car;
+    scene.graphics.PlaceHeadlight(car.position.x, car.position.y, car.position.z, car.direction.x, car.direction.y,
                                  car.direction.z);
-    SceneBegin(game);
-    SceneDrawSky(game, false);
-    SceneDrawCourse(game);
+    SceneBegin(scene);
+    SceneDrawSky(scene, false);
+    SceneDrawCourse(scene);
 
-    IDirect3DDevice8* device = game.graphics.device;
+    IDirect3DDevice8* device = scene.graphics.device;
     const D3DMATERIAL8 material = TextMaterial();
-    DrawText(device, game.graphics.titleMesh, material, 2.0f, 0.0f, 0.0f);
-    if (game.graphics.subtitleMesh) {
-        DrawText(device, game.graphics.subtitleMesh, material, 1.0f, dropHeight, 1.0f);
-        dropPhase -= 0.04f;
-        if (dropBase >= 0.0f) dropBase -= 0.2f;
-        dropHeight = 2.0f * std::exp(dropPhase) * std::sin(-4.0f * dropPhase) + dropBase;
+    DrawText(device, scene.graphics.titleMesh, material, 2.0f, 0.0f, 0.0f);
+    if (scene.graphics.subtitleMesh) {
+        DrawText(device, scene.graphics.subtitleMesh, material, 1.0f, race.dropHeight, 1.0f);
+        race.dropPhase -= 0.04f;
+        if (race.dropBase >= 0.0f) race.dropBase -= 0.2f;
+        race.dropHeight = 2.0f * std::exp(race.dropPhase) * std::sin(-4.0f * race.dropPhase) + race.dropBase;
     }
-    SceneEnd(game);
+    SceneEnd(scene);
 }
 
-void RaceState::DrawEndingScene() {
-    Game& game = game_;
-    endingAngle += 0.05f;
-    if (endingAngle >= kFlightEnd) {
-        endingAngle = 0.0f;
-        creditsPage += 1;
-        BuildCreditsPage(game, creditsPage);
+void DrawEndingScene(SceneParts& scene) {
+    RaceState& race = scene.race;
+    race.endingAngle += 0.05f;
+    if (race.endingAngle >= kFlightEnd) {
+        race.endingAngle = 0.0f;
+        race.creditsPage += 1;
+        BuildCreditsPage(scene.credits, race.creditsPage);
     }
-    cameraEye = D3DXVECTOR3(85.0f * std::cos(0.8f * endingAngle), 4.0f, 85.0f * std::sin(0.8f * endingAngle));
-    const Car& car = game.car;
-    game.graphics.PlaceHeadlight(car.position.x, car.position.y, car.position.z, car.direction.x, car.direction.y,
+    race.cameraEye = D3DXVECTOR3(85.0f * std::cos(0.8f * race.endingAngle), 4.0f, 85.0f * std::sin(0.8f * race.endingAngle));
+    const Car& car = scene.car;
+    scene.graphics.PlaceHeadlight(car.position.x, car.position.y, car.position.z, car.direction.x, car.direction.y,
                                  car.direction.z);
-    SceneBegin(game);
-    SceneDrawSky(game, false);
-    SceneDrawCourse(game);
-    IDirect3DDevice8* device = game.graphics.device;
+    SceneBegin(scene);
+    SceneDrawSky(scene, false);
+    SceneDrawCourse(scene);
+    IDirect3DDevice8* device = scene.graphics.device;
     const D3DMATERIAL8 material = TextMaterial();
-    const CreditLines& credits = game.credits;
+    const CreditLines& credits = scene.credits;
     DrawText(device, credits.firstLineMesh, material, credits.firstLinePosition.x, credits.firstLinePosition.y,
              credits.firstLinePosition.z);
     DrawText(device, credits.secondLineMesh, material, credits.secondLinePosition.x, credits.secondLinePosition.y,
              credits.secondLinePosition.z);
-    SceneEnd(game);
+    SceneEnd(scene);
 }

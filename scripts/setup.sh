@@ -6,10 +6,9 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake ninja-build g++ clang pkg-config libclang-rt-14-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  cmake ninja-build g++ clang pkg-config libclang-rt-14-dev libgtest-dev
   # libraries
-  libsdl2-dev libepoxy-dev libimgui-dev libstb-dev libfreetype-dev libfontconfig-dev
+  libsdl2-dev libepoxy-dev libimgui-dev libfreetype-dev libfontconfig-dev
   libglu1-mesa-dev libpng-dev libjpeg-dev zlib1g-dev
   fonts-liberation2
   # software rendering and the end-to-end tests

@@ -26,6 +26,6 @@ public:
     HRESULT Play(int index, int loop);
 
     SoundManager manager;
-    SoundBuffer* sounds[4];
+    SoundBuffer* sounds[GAME_SOUND_COUNT];
     int soundOn;
 };

@@ -128,7 +128,7 @@ TEST_F(SceneScreenshots, DrivingShowsTheCourseAndTheYellowReadouts) {
 TEST_F(SceneScreenshots, EndingCirclesWithTheCyanCredits) {
     game().car.position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     game().car.UpdatePose();
-    BuildCreditsPage(game(), 0);
+    BuildCreditsPage(game().credits, 0);
     game().race.endingShowing = 1;
     Shot shot = Frames(40, "ending");
     ASSERT_FALSE(shot.rgba.empty());

@@ -1,4 +1,4 @@
-#include "gfx/lighting_dialog.h"
+#include "app/lighting_dialog.h"
 
 #include "app/game.h"
 #include "app/shell.h"
