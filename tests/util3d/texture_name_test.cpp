@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "render/mesh_model.h"
@@ -33,6 +35,7 @@ protected:
             WriteFile(root / file);
         }
         fs::create_directories(root / "Mixed" / "folder.tga");
+        ASSERT_EQ(mkfifo((root / "Mixed" / "pipe.tga").c_str(), 0600), 0);
     }
     static void WriteFile(const fs::path& path) {
         Bytes bytes = TinyImage();
@@ -58,6 +61,7 @@ TEST_F(TextureNames, AsWrittenThenWithSlashesThenIgnoringCase) {
         {"PLAIN.TGA", "plain.tga"},
         {"Mixed/folder.tga", ""},                    // folders are no files
         {"Mixed/FOLDER.TGA", ""},
+        {"Mixed/pipe.tga", ""},                      // nor are pipes: nothing waits for a writer
         {"Mixed/none.tga", ""},
         {"None\\plain.tga", ""},
         {"Mixed\\", ""},
@@ -97,6 +101,7 @@ TEST_F(TextureNames, ModelFindsTheTexturesItsMaterialsNameFromTheWorkingDirector
     SafeRelease(texture);
     EXPECT_EQ(D3DXCreateTextureFromFileA(device, At("Mixed\\FOLDER.tga").c_str(), &texture), E_FAIL);
     EXPECT_EQ(texture, nullptr);
+    EXPECT_EQ(D3DXCreateTextureFromFileA(device, At("Mixed/pipe.tga").c_str(), &texture), E_FAIL);
 }
 
 }  // namespace
