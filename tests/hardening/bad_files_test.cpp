@@ -245,7 +245,8 @@ TEST(CourseFileProblems, AreReportedOnTheTerminal) {
 }
 
 // At exit a table that cannot be saved leaves the old file as it was; the
-// player must learn that the new entry is lost.
+// player must learn that the new entry is lost. A table in a folder that takes
+// no new file is written in place and so kept.
 TEST(UnwritableHighscores, TeardownSaysTheTableWasNotSaved) {
     struct Case {
         const char* label;
@@ -268,9 +269,17 @@ TEST(UnwritableHighscores, TeardownSaysTheTableWasNotSaved) {
              return (folder / "high.dat").string();
          },
          false},
-        {"read-only folder",
+        {"read-only folder (written in place)",
          [](const fs::path& folder) {
              WriteBytes(folder / "high.dat", kSeededTable);
+             chmod(folder.c_str(), 0555);
+             return (folder / "high.dat").string();
+         },
+         true},
+        {"read-only file in a read-only folder",
+         [](const fs::path& folder) {
+             WriteBytes(folder / "high.dat", kSeededTable);
+             chmod((folder / "high.dat").c_str(), 0444);
              chmod(folder.c_str(), 0555);
              return (folder / "high.dat").string();
          },
@@ -294,6 +303,7 @@ TEST(UnwritableHighscores, TeardownSaysTheTableWasNotSaved) {
         if (c.saved) {
             EXPECT_EQ(said, "");
             EXPECT_EQ(ReadBytes(file).substr(0, 11), "12.345000,\r");
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
         } else {
             EXPECT_NE(said.find("\"" + file + "\""), std::string::npos) << said;
             EXPECT_NE(said.find("nicht gespeichert"), std::string::npos) << said;
