@@ -112,11 +112,13 @@ TEST(BadTextureFile, LeavesOnlyTheSubsetsThatNameItUntextured) {
             GameSession session(data.Root(), FilesIn(data));
             ASSERT_TRUE(session.Start());
             EXPECT_TRUE(session.platform.MessageBoxes().empty());
+            // A JPEG cut short keeps what it holds; the rest of its picture is grey.
+            const bool stillLoads = damage == Damage::Truncated && broken.ends_with(".jpg");
             for (std::size_t m = 0; m < names.size(); ++m) {
                 const MeshModel& model = ModelOf(session.game(), kMeshLoadOrder[m]);
                 ASSERT_EQ(model.materialCount, names[m].size()) << kMeshLoadOrder[m].fileName;
                 for (std::size_t i = 0; i < names[m].size(); ++i) {
-                    const bool textured = !names[m][i].empty() && names[m][i] != broken;
+                    const bool textured = !names[m][i].empty() && (names[m][i] != broken || stillLoads);
                     EXPECT_EQ(model.textures[i] != nullptr, textured) << kMeshLoadOrder[m].fileName << " " << i;
                 }
             }
