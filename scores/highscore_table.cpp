@@ -111,19 +111,6 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-bool WriteAll(int fd, const std::string& content) {
-    std::size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 bool WriteAllAt(int fd, const std::string& content) {
     std::size_t done = 0;
     while (done < content.size()) {
@@ -194,6 +181,7 @@ bool ReplaceFile(std::string path, const std::string& content) {
 
     std::string temp;
     int fd = -1;
+    // A folder without any write permission takes no new file, as for any player.
     if ((dir.st_mode & 0222) != 0) {
         for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
             temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
@@ -203,7 +191,7 @@ bool ReplaceFile(std::string path, const std::string& content) {
     }
     if (fd < 0) return exists && RewriteInPlace(path, content);
 
-    bool ok = WriteAll(fd, content);
+    bool ok = WriteAllAt(fd, content);
     if (ok && exists) ::fchmod(fd, old.st_mode & 07777);
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
