@@ -25,6 +25,28 @@ struct WAVEFORMATEX {
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
 constexpr WORD WAVE_FORMAT_PCM = 1;
+constexpr WORD WAVE_FORMAT_IEEE_FLOAT = 3;
+constexpr WORD WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+
+// What follows the format of a WAVE_FORMAT_EXTENSIBLE sound in its 22 extra
+// bytes: the bits of each sample that carry sound (the rest of its container
+// is zero), which speaker each channel feeds, and the sample encoding.
+#pragma pack(push, 1)
+struct WAVEFORMATEXTENSIBLE {
+    WAVEFORMATEX Format;
+    WORD wValidBitsPerSample;
+    DWORD dwChannelMask;
+    GUID SubFormat;
+};
+#pragma pack(pop)
+static_assert(sizeof(WAVEFORMATEXTENSIBLE) == 40);
+
+// The sample encodings of an extensible format that can be played: integer
+// PCM and 32-bit float. The other encodings share their last 12 bytes.
+constexpr GUID KSDATAFORMAT_SUBTYPE_PCM = {
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr GUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT = {
+    0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 inline bool IsNullGuid(const GUID& g) {
     if (g.Data1 || g.Data2 || g.Data3) return false;
@@ -121,17 +143,26 @@ HRESULT DirectSoundCreate8(const GUID* deviceGuid, IDirectSound8** device, void*
 using DirectSoundFactory = HRESULT (*)(IDirectSound8** device);
 void SetDirectSoundFactory(DirectSoundFactory factory);
 
-// Checks shared by the backends.
-HRESULT CheckBufferFormat(const WAVEFORMATEX* format);  // PCM, 1 or 2 channels, 8 or 16 bits
+// Checks shared by the backends. A buffer takes 1 or 2 channels of integer
+// PCM of 8, 16, 24 or 32 bits, or of 32-bit float, given by their own tags or
+// as WAVE_FORMAT_EXTENSIBLE (whose extra bytes `format` must carry).
+HRESULT CheckBufferFormat(const WAVEFORMATEX* format);
 HRESULT CheckBufferDesc(const DSBUFFERDESC* desc);
+
+// The format a buffer keeps of a format CheckBufferFormat accepted: an
+// extensible format becomes the plain PCM or float format of its encoding;
+// extra bytes are dropped (cbSize 0).
+WAVEFORMATEX PlainFormat(const WAVEFORMATEX& format);
 
 // The mixing format: 22050 frames per second, 2 channels of signed 16 bits.
 constexpr int OUTPUT_RATE = 22050;
 constexpr int OUTPUT_CHANNELS = 2;
 
-// Converts PCM data of `format` to the mixing format: 8-bit samples are
-// centred and scaled, mono is doubled, other rates are resampled by linear
-// interpolation. Output frame j takes source position j * rate / 22050;
-// ceil(frames * 22050 / rate) frames come out. A trailing partial frame is
-// dropped. Returns interleaved left/right samples.
+// Converts samples of `format` to the mixing format: 8-bit samples are
+// centred and scaled, 24- and 32-bit samples keep their upper 16 bits, float
+// samples are scaled from -1..1 and clamped (NaN is silence), mono is
+// doubled, other rates are resampled by linear interpolation. Output frame j
+// takes source position j * rate / 22050; ceil(frames * 22050 / rate) frames
+// come out. A trailing partial frame is dropped. Returns interleaved
+// left/right samples; nothing for a format CheckBufferFormat refuses.
 std::vector<std::int16_t> ConvertToOutput(const WAVEFORMATEX& format, const BYTE* data, DWORD bytes);
