@@ -59,14 +59,16 @@ float ParseTime(std::string_view text) {
 }
 
 // Reads one line of the file into a row and returns false at the end of the
-// file. Lines are read whole, whatever their length, so a bad line never
-// shifts the rows after it. The line ends in LF or CR LF (the last line may
-// lack it). Before the first comma stands the time (see ParseTime); after it,
-// the name, of which the first MaxNameLength characters are kept. A line
-// without a comma is all time and has an empty name; an empty line is an
-// empty row.
+// file. White space before the time, line ends included, is skipped, as the
+// first version of the game skipped it: a blank line is no row and does not
+// push the last row out. Lines are read whole, whatever their length, so a
+// bad line never shifts the rows after it. The line ends in LF or CR LF (the
+// last line may lack it). Before the first comma stands the time (see
+// ParseTime); after it, the name, of which the first MaxNameLength characters
+// are kept. A line without a comma is all time and has an empty name.
 bool ReadRow(std::FILE* file, HighscoreEntry& row) {
     int c = std::getc(file);
+    while (c == '\n' || (c != EOF && IsBlank(static_cast<char>(c)))) c = std::getc(file);
     if (c == EOF) return false;
     std::string number;
     bool numberTooLong = false;
@@ -109,10 +111,10 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-bool WriteAll(int fd, const std::string& content) {
+bool WriteAllAt(int fd, const std::string& content) {
     std::size_t done = 0;
     while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        const ssize_t n = ::pwrite(fd, content.data() + done, content.size() - done, static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -122,7 +124,43 @@ bool WriteAll(int fd, const std::string& content) {
     return true;
 }
 
-// Replaces the file at path by content, or leaves it as it was.
+// Writes content over the file's own bytes. This is how the first version of
+// the game saved, and the one way left when the folder takes no new file but
+// the table itself may be written. Should the writing fail halfway, the old
+// bytes are put back as far as the file lets us.
+bool RewriteInPlace(const std::string& path, const std::string& content) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    std::string old;
+    char chunk[4096];
+    for (;;) {
+        const ssize_t n = ::pread(fd, chunk, sizeof chunk, static_cast<off_t>(old.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        old.append(chunk, static_cast<std::size_t>(n));
+    }
+    bool ok = WriteAllAt(fd, content) && ::ftruncate(fd, static_cast<off_t>(content.size())) == 0 &&
+              ::fsync(fd) == 0;
+    if (!ok) {
+        WriteAllAt(fd, old);
+        if (::ftruncate(fd, static_cast<off_t>(old.size())) == 0) ::fsync(fd);
+    }
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+
+// Replaces the file at path by content, or leaves it as it was. The new
+// table goes to a temporary file beside the old one and is renamed over it;
+// where no file can be made beside it, the old file is written in place.
 bool ReplaceFile(std::string path, const std::string& content) {
     struct stat link {};
     if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
@@ -139,17 +177,21 @@ bool ReplaceFile(std::string path, const std::string& content) {
     if (exists && (!S_ISREG(old.st_mode) || (old.st_mode & 0222) == 0)) return false;
     const std::string folder = FolderOf(path);
     struct stat dir {};
-    if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode) || (dir.st_mode & 0222) == 0) return false;
+    if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)) return false;
 
     std::string temp;
     int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
+    // A folder without any write permission takes no new file, as for any player.
+    if ((dir.st_mode & 0222) != 0) {
+        for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+            temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd < 0 && errno != EEXIST) break;
+        }
     }
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, content);
+    if (fd < 0) return exists && RewriteInPlace(path, content);
+
+    bool ok = WriteAllAt(fd, content);
     if (ok && exists) ::fchmod(fd, old.st_mode & 07777);
     ok = ok && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;

@@ -42,7 +42,9 @@ public:
     void Load();
     // Writes the table to a temporary file beside the table's file and renames
     // it over the old one, so an interrupted save never loses the old table.
-    // Returns false when nothing could be saved; the old file is then intact.
+    // In a folder that takes no new file, a table file that may be written is
+    // written in place, as the first version of the game did. Returns false
+    // when nothing could be saved; the old file is then intact.
     bool Save() const;
 
     // Row 0 is first place. Read directly by the highscore list.

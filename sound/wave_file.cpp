@@ -119,7 +119,8 @@ HRESULT WaveFile::Read(BYTE* buffer, DWORD bytesWanted, DWORD* bytesRead) {
     *bytesRead = 0;
     DWORD count = bytesWanted < dataChunk.cksize ? bytesWanted : dataChunk.cksize;
     dataChunk.cksize -= count;
-    // The data chunk lies inside the file, so a short read means the file changed under us.
+    // The data chunk's size counts only what the file holds, so a short read
+    // means the file changed under us.
     if (count && handle->Read(buffer, count) != count) return E_FAIL;
     *bytesRead = count;
     return S_OK;

@@ -13,7 +13,6 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
-    bool warned;
 };
 
 // Everything that changes after setjmp lives here, outside the frame that
@@ -31,11 +30,10 @@ void OnErrorExit(j_common_ptr info) {
     std::longjmp(errors->jump, 1);
 }
 
-// Warnings (corrupt data, a stream that ends early) count as failures: the
-// decoder would otherwise hand out a half-grey picture as if it were whole.
-void OnMessage(j_common_ptr info, int level) {
-    if (level < 0) reinterpret_cast<ErrorManager*>(info->err)->warned = true;
-}
+// Warnings are no failures: stray bytes before a marker are skipped, and a
+// stream that ends early leaves the rest of the picture grey, as image viewers
+// show such files. Only errors fail the texture.
+void OnMessage(j_common_ptr, int) {}
 
 void OnOutput(j_common_ptr) {}
 
@@ -83,10 +81,6 @@ bool Run(JpegJob* job, const std::uint8_t* data, std::size_t size) {
         }
     }
     jpeg_finish_decompress(&info);
-    if (job->errors.warned) {
-        std::snprintf(job->message, sizeof job->message, "corrupt or truncated data");
-        return false;
-    }
     return true;
 }
 
@@ -105,7 +99,6 @@ bool DecodeJpeg(const std::uint8_t* data, std::size_t size, Image* image, std::s
     job->errors.base.error_exit = OnErrorExit;
     job->errors.base.emit_message = OnMessage;
     job->errors.base.output_message = OnOutput;
-    job->errors.warned = false;
     jpeg_create_decompress(&job->info);
     bool ok = Run(job.get(), data, size);
     jpeg_destroy_decompress(&job->info);

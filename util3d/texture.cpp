@@ -4,14 +4,19 @@
 #include <fstream>
 
 #include "util3d/d3dx.h"
+#include "util3d/file_name.h"
 #include "util3d/image.h"
 
 namespace {
 
 constexpr std::size_t kMaxImageFileBytes = std::size_t(256) << 20;
 
+// Material lists name textures as they were on the modeller's Windows disk:
+// "textures\Body.PNG" for textures/body.png.
 bool ReadFile(const char* name, std::vector<std::uint8_t>* bytes) {
-    std::ifstream in(name, std::ios::binary);
+    std::string path = FindFileByWindowsName(name);
+    if (path.empty()) return false;
+    std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
     std::streamoff length = in.tellg();

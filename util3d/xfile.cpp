@@ -39,6 +39,7 @@ struct Token {
     std::string text;  // Name, String, Guid; the message for Error
     double number = 0.0;
     std::vector<double> list;  // IntList, FloatList
+    std::size_t at = 0;        // offset of the token's first byte in the body
 };
 
 std::uint16_t Le16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
@@ -64,14 +65,31 @@ class Lexer {
 public:
     virtual ~Lexer() = default;
     virtual Token Next() = 0;
+    // Where a token starts, for messages: "line 12", "byte 340".
+    virtual std::string Where(std::size_t at) const = 0;
 };
 
 class TextLexer : public Lexer {
 public:
-    TextLexer(const std::uint8_t* data, std::size_t size) : p_(data), end_(data + size) {}
+    TextLexer(const std::uint8_t* data, std::size_t size) : begin_(data), p_(data), end_(data + size) {}
+
+    // The body starts on the header's line.
+    std::string Where(std::size_t at) const override {
+        std::size_t line = 1;
+        for (const std::uint8_t* q = begin_; q < begin_ + at && q < end_; ++q) line += *q == '\n';
+        return "line " + std::to_string(line);
+    }
 
     Token Next() override {
         SkipBlanks();
+        Token t = Lex();
+        if (t.type != Tok::End) t.at = start_;
+        return t;
+    }
+
+private:
+    Token Lex() {
+        start_ = std::size_t(p_ - begin_);
         Token t;
         if (p_ >= end_) return t;
         char c = char(*p_);
@@ -88,7 +106,16 @@ public:
             case '"': return ReadString();
             default: break;
         }
-        if (IsDigit(c) || (c == '.' && NextIsDigit(1)) ||
+        if (IsDigit(c)) {
+            // Exporters write names that start with a digit ("3DS_Box"): a
+            // number run straight into a letter is such a name.
+            const std::uint8_t* start = p_;
+            Token number = ReadNumber();
+            if (number.type == Tok::Error || p_ >= end_ || !IsNameStart(char(*p_))) return number;
+            p_ = start;
+            return ReadName();
+        }
+        if ((c == '.' && NextIsDigit(1)) ||
             ((c == '-' || c == '+') && (NextIsDigit(1) || (p_ + 1 < end_ && p_[1] == '.' && NextIsDigit(2)))))
             return ReadNumber();
         if (IsNameStart(c)) return ReadName();
@@ -97,19 +124,23 @@ public:
             t.type = Tok::Dot;
             return t;
         }
-        return Fail("unexpected character");
+        if (c >= '!' && c <= '~') return Fail(std::string("unexpected '") + c + "'");
+        return Fail("unexpected byte " + std::to_string(unsigned(static_cast<unsigned char>(c))));
     }
 
-private:
     static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
     bool NextIsDigit(std::size_t k) const { return std::size_t(end_ - p_) > k && IsDigit(char(p_[k])); }
-    static bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+    // Bytes above 127 belong to names: exporters write them in the code page
+    // or in UTF-8 of the machine they ran on ("Kopf_\xC4", "Kopf_\xC3\x84").
+    static bool IsNameStart(char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+    }
     static bool IsNameChar(char c) { return IsNameStart(c) || IsDigit(c) || c == '-' || c == '.'; }
 
-    Token Fail(const char* message) {
+    Token Fail(std::string message) {
         Token t;
         t.type = Tok::Error;
-        t.text = message;
+        t.text = std::move(message);
         return t;
     }
 
@@ -191,16 +222,32 @@ private:
         return t;
     }
 
+    const std::uint8_t* begin_;
     const std::uint8_t* p_;
     const std::uint8_t* end_;
+    std::size_t start_ = 0;
 };
 
 class BinaryLexer : public Lexer {
 public:
-    BinaryLexer(const std::uint8_t* data, std::size_t size, bool doubles)
-        : p_(data), end_(data + size), doubles_(doubles) {}
+    // base: the offset of the body in the file, or in the unpacked data of a
+    // compressed file (unpacked says which).
+    BinaryLexer(const std::uint8_t* data, std::size_t size, bool doubles, std::size_t base, bool unpacked)
+        : begin_(data), p_(data), end_(data + size), doubles_(doubles), base_(base), unpacked_(unpacked) {}
+
+    std::string Where(std::size_t at) const override {
+        return "byte " + std::to_string(base_ + at) + (unpacked_ ? " of the unpacked data" : "");
+    }
 
     Token Next() override {
+        std::size_t at = std::size_t(p_ - begin_);
+        Token t = Lex();
+        if (t.type != Tok::End) t.at = at;
+        return t;
+    }
+
+private:
+    Token Lex() {
         Token t;
         if (p_ >= end_) return t;
         if (Left() < 2) return Fail("truncated token");
@@ -278,7 +325,6 @@ public:
         }
     }
 
-private:
     std::size_t Left() const { return std::size_t(end_ - p_); }
     Token Fail(const char* message) {
         Token t;
@@ -295,9 +341,12 @@ private:
         }
     }
 
+    const std::uint8_t* begin_;
     const std::uint8_t* p_;
     const std::uint8_t* end_;
     bool doubles_;
+    std::size_t base_;
+    bool unpacked_;
 };
 
 // MSZIP: after the header a 32-bit total size, then blocks of a 16-bit
@@ -317,9 +366,12 @@ bool Inflate(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_
         return false;
     }
     bool ok = true;
+    std::size_t block = 0;
     while (ok && pos < size) {
+        ++block;
+        std::string where = "compressed block " + std::to_string(block) + " (byte " + std::to_string(pos + 16) + ")";
         if (size - pos < 6 || data[pos + 4] != 'C' || data[pos + 5] != 'K') {
-            *error = "bad compressed block";
+            *error = where + " does not start with its sizes and \"CK\"";
             ok = false;
             break;
         }
@@ -328,7 +380,7 @@ bool Inflate(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_
         std::size_t start = pos + 6;
         std::size_t avail = std::min(compressed, size - start);
         if (out->size() + expected > kXMaxInflated) {
-            *error = "compressed file too large";
+            *error = "compressed file unpacks to more than " + std::to_string(kXMaxInflated >> 20) + " MB";
             ok = false;
             break;
         }
@@ -346,7 +398,8 @@ bool Inflate(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_
         int rc = inflate(&z, Z_FINISH);
         std::size_t consumed = avail - z.avail_in;
         if (rc != Z_STREAM_END || z.avail_out != 0) {
-            *error = "corrupt compressed block";
+            *error = where + (rc == Z_STREAM_END || rc == Z_BUF_ERROR ? " is cut short or unpacks to another size"
+                                                                      : " is corrupt");
             ok = false;
             break;
         }
@@ -355,14 +408,15 @@ bool Inflate(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_
         if (consumed + 2 == compressed || consumed == compressed) {
             pos = start + consumed;
         } else {
-            *error = "compressed block size mismatch";
+            *error = where + ": its packed size does not match its data";
             ok = false;
             break;
         }
     }
     inflateEnd(&z);
     if (ok && total != out->size() && total != out->size() + 16) {
-        *error = "compressed file truncated";
+        *error = "compressed file cut short: " + std::to_string(out->size()) + " of " + std::to_string(total) +
+                 " bytes unpacked";
         ok = false;
     }
     return ok;
@@ -375,6 +429,15 @@ public:
     bool Run(std::string* error) {
         for (;;) {
             const Token& t = Peek(0);
+            if (t.type == Tok::End && !pendingMissing_.empty()) {
+                // Only now is it known whether the name comes later or never.
+                error_ = pendingWhere_ + ": reference to " + XShownName(pendingMissing_) +
+                         (byName_.count(pendingMissing_) || byGuid_.count(pendingMissing_)
+                              ? ", which is defined only after the reference"
+                              : ", which the file does not define");
+                *error = error_;
+                return false;
+            }
             if (t.type == Tok::End) return true;
             bool ok = false;
             if (t.type == Tok::Template) {
@@ -382,11 +445,27 @@ public:
             } else if (t.type == Tok::Name) {
                 std::size_t index = 0;
                 ok = ParseObject(0, &index);
-                if (ok) file_->topLevel.push_back(index);
-            } else if (t.type == Tok::Error) {
-                error_ = t.text;
+                if (ok) {
+                    file_->topLevel.push_back(index);
+                    file_->topLevelIsReference.push_back(false);
+                }
+            } else if (t.type == Tok::OBrace) {
+                // A reference at the top level places what it names there;
+                // with nothing to name, there is nothing to place.
+                std::size_t target = 0;
+                std::size_t at = Peek(0).at;
+                std::string missing;
+                ok = ParseReference(&target, &missing);
+                if (ok && !missing.empty() && pendingMissing_.empty()) {
+                    pendingMissing_ = missing;
+                    pendingWhere_ = lexer_.Where(at);
+                } else if (ok && missing.empty()) {
+                    file_->objects[target].placed = true;
+                    file_->topLevel.push_back(target);
+                    file_->topLevelIsReference.push_back(true);
+                }
             } else {
-                error_ = "expected a template or a data object";
+                Fail(t, t.type == Tok::Error ? t.text : "expected a template or a data object");
             }
             if (!ok) {
                 *error = error_.empty() ? "syntax error" : error_;
@@ -406,45 +485,70 @@ private:
         ahead_.pop_front();
         return t;
     }
-    bool Expect(Tok type, const char* what) {
-        Token t = Take();
-        if (t.type == type) return true;
-        error_ = t.type == Tok::Error ? t.text : std::string("expected ") + what;
+    bool Fail(const Token& at, const std::string& message) {
+        error_ = at.type == Tok::End ? "at the end of the file: " + message
+                                     : lexer_.Where(at.at) + ": " + message;
         return false;
+    }
+    // A token the grammar did not expect: the lexer's own complaint if it had
+    // one, else what was wanted.
+    bool Unexpected(const Token& t, const std::string& wanted) {
+        if (t.type == Tok::Error) return Fail(t, t.text);
+        if (t.type == Tok::End) return Fail(t, "the file ends where " + wanted + " should follow");
+        return Fail(t, wanted + " expected");
     }
 
     bool ParseTemplate() {
-        Take();
+        Token keyword = Take();
         Token name = Take();
-        if (name.type != Tok::Name) {
-            error_ = "template without a name";
-            return false;
-        }
-        if (!Expect(Tok::OBrace, "'{' after the template name")) return false;
+        if (name.type != Tok::Name) return Unexpected(name, "the template's name");
+        Token open = Take();
+        if (open.type != Tok::OBrace) return Unexpected(open, "'{' after the template name " + XShownName(name.text));
         // Members and restrictions are read to the closing brace; the layout of
         // the standard templates is known, and other objects are skipped by
         // their structure.
         for (;;) {
             Token t = Take();
             if (t.type == Tok::CBrace) break;
-            if (t.type == Tok::End || t.type == Tok::Error || t.type == Tok::OBrace) {
-                error_ = t.type == Tok::Error ? t.text : "unterminated template";
-                return false;
-            }
+            if (t.type == Tok::Error) return Fail(t, t.text);
+            if (t.type == Tok::End || t.type == Tok::OBrace)
+                return Fail(t.type == Tok::End ? keyword : t,
+                            "template " + XShownName(name.text) + " is not closed before " +
+                                (t.type == Tok::End ? std::string("the end of the file") : "a '{'"));
         }
         file_->templates.push_back(name.text);
         return true;
     }
 
-    bool ParseObject(std::size_t depth, std::size_t* index) {
-        if (depth >= kXMaxNesting) {
-            error_ = "objects nested too deeply";
-            return false;
+    static std::string Describe(Tok type) {
+        switch (type) {
+            case Tok::Guid: return "GUID";
+            case Tok::OParen: return "'('";
+            case Tok::CParen: return "')'";
+            case Tok::OBracket: return "'['";
+            case Tok::CBracket: return "']'";
+            case Tok::OAngle: return "'<'";
+            case Tok::CAngle: return "'>'";
+            case Tok::Dot: return "'.'";
+            case Tok::Template: return "template";
+            case Tok::TypeWord: return "type word";
+            default: return "token";
         }
+    }
+
+    static std::string Label(const XObject& o) {
+        return o.name.empty() ? XShownName(o.type) : XShownName(o.type) + " " + XShownName(o.name);
+    }
+
+    bool ParseObject(std::size_t depth, std::size_t* index) {
+        Token first = Take();
+        if (depth >= kXMaxNesting)
+            return Fail(first, "objects nested more than " + std::to_string(kXMaxNesting) + " deep");
         XObject object;
-        object.type = Take().text;
+        object.type = first.text;
         if (Peek(0).type == Tok::Name) object.name = Take().text;
-        if (!Expect(Tok::OBrace, "'{' to open a data object")) return false;
+        Token open = Take();
+        if (open.type != Tok::OBrace) return Unexpected(open, "'{' to open " + Label(object));
         if (Peek(0).type == Tok::Guid) object.guid = Take().text;
         std::vector<std::size_t> children;
         for (;;) {
@@ -478,13 +582,20 @@ private:
                 }
                 case Tok::OBrace: {
                     std::size_t target = 0;
-                    if (!ParseReference(&target)) return false;
+                    std::string missing;
+                    if (!ParseReference(&target, &missing)) return false;
+                    if (!missing.empty()) {
+                        object.unresolved.push_back(std::move(missing));
+                        break;
+                    }
                     children.push_back(target);
+                    if (object.type == "Frame") file_->objects[target].placed = true;
                     break;
                 }
-                case Tok::End: error_ = "file ends inside a data object"; return false;
-                case Tok::Error: error_ = t.text; return false;
-                default: error_ = "unexpected token in a data object"; return false;
+                case Tok::End:
+                    return Fail(first, Label(object) + " is not closed before the end of the file");
+                case Tok::Error: return Fail(t, t.text);
+                default: return Fail(t, "unexpected " + Describe(t.type) + " in " + Label(object));
             }
         }
     done:
@@ -498,7 +609,9 @@ private:
         return true;
     }
 
-    bool ParseReference(std::size_t* target) {
+    // A reference names an object defined before it, by name, GUID or both.
+    // One that names nothing known yet leaves its name in *missing.
+    bool ParseReference(std::size_t* target, std::string* missing) {
         Take();
         Token t = Take();
         std::string name, guid;
@@ -508,18 +621,18 @@ private:
         } else if (t.type == Tok::Guid) {
             guid = t.text;
         } else {
-            error_ = t.type == Tok::Error ? t.text : "bad reference";
-            return false;
+            return Unexpected(t, "a name or GUID in the reference");
         }
-        if (!Expect(Tok::CBrace, "'}' to close a reference")) return false;
+        Token close = Take();
+        if (close.type != Tok::CBrace) return Unexpected(close, "'}' to close the reference");
         auto byName = name.empty() ? byName_.end() : byName_.find(name);
         if (byName != byName_.end()) {
             *target = byName->second;
         } else if (auto byGuid = guid.empty() ? byGuid_.end() : byGuid_.find(guid); byGuid != byGuid_.end()) {
             *target = byGuid->second;
         } else {
-            error_ = "reference to an unknown object " + (name.empty() ? guid : name);
-            return false;
+            *missing = name.empty() ? guid : name;
+            return true;
         }
         file_->objects[*target].referenced = true;
         return true;
@@ -530,9 +643,19 @@ private:
     std::deque<Token> ahead_;
     std::unordered_map<std::string, std::size_t> byName_, byGuid_;
     std::string error_;
+    std::string pendingMissing_, pendingWhere_;  // the first top-level reference to nothing known yet
 };
 
 }  // namespace
+
+std::string XShownName(const std::string& name) {
+    std::string s;
+    for (char c : name) {
+        if (s.size() >= 64) return s + "...";
+        s += c >= ' ' && c <= '~' ? c : '?';
+    }
+    return s;
+}
 
 bool ParseXFile(const std::uint8_t* data, std::size_t size, XFile* file, std::string* error) {
     std::string ignored;
@@ -565,7 +688,8 @@ bool ParseXFile(const std::uint8_t* data, std::size_t size, XFile* file, std::st
         TextLexer lexer(body, bodySize);
         ok = Parser(lexer, file).Run(error);
     } else if (format == "bin ") {
-        BinaryLexer lexer(body, bodySize, doubles);
+        bool unpacked = !inflated.empty();
+        BinaryLexer lexer(body, bodySize, doubles, unpacked ? std::size_t(body - inflated.data()) : 16, unpacked);
         ok = Parser(lexer, file).Run(error);
     } else {
         *error = "unknown X file format";

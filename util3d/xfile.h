@@ -25,12 +25,24 @@ struct XObject {
     std::vector<XValue> values;
     std::vector<std::string> strings;
     std::vector<std::size_t> children;  // indices into XFile::objects, references resolved
-    bool referenced = false;            // some reference names this object
+    // References whose name (or GUID) no object defined before them carries.
+    // Kept rather than failing the parse: an animation that names a frame the
+    // file lacks does not matter to the geometry, so the reader of the object
+    // decides.
+    std::vector<std::string> unresolved;
+    bool referenced = false;  // some reference names this object
+    // A reference inside a frame or at the top level names this object: it is
+    // drawn where the reference stands. References elsewhere (an animation
+    // naming the frame it moves, a material list naming a material) do not.
+    bool placed = false;
 };
 
 struct XFile {
     std::vector<XObject> objects;
+    // The top-level entries in file order: definitions, and references that
+    // place an object there (topLevelIsReference tells them apart).
     std::vector<std::size_t> topLevel;
+    std::vector<bool> topLevelIsReference;
     std::vector<std::string> templates;  // names of the template declarations read
 };
 
@@ -38,10 +50,16 @@ struct XFile {
 constexpr std::size_t kXMaxNesting = 64;
 constexpr std::size_t kXMaxInflated = std::size_t(64) << 20;
 
-// Parses a whole file. False, with a reason in *error, for anything that is not
-// a well-formed X file (bad header, truncation, unbalanced braces, a reference
-// to an object not defined before it, nesting deeper than kXMaxNesting).
+// Parses a whole file. False, with a reason and where it was met in *error, for
+// anything that is not a well-formed X file (bad header, truncation, unbalanced
+// braces, a top-level reference to an object not defined before it, nesting
+// deeper than kXMaxNesting). Other references to objects not defined before
+// them are kept in XObject::unresolved.
 bool ParseXFile(const std::uint8_t* data, std::size_t size, XFile* file, std::string* error);
+
+// A name from a file as a message shows it: bytes that are no printable ASCII
+// become '?', and long names are cut.
+std::string XShownName(const std::string& name);
 
 // The loader behind D3DXLoadMeshFromX, from bytes in memory.
 HRESULT LoadMeshFromXMemory(const std::uint8_t* data, std::size_t size, DWORD options, IDirect3DDevice8* device,

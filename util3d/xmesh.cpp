@@ -114,18 +114,24 @@ public:
     explicit Joiner(const XFile& file) : file_(file) {}
 
     bool Run(std::string* error) {
-        for (std::size_t index : file_.topLevel) {
-            const XObject& o = file_.objects[index];
-            // A top-level object that is referenced elsewhere is a definition:
-            // it counts where it is referenced, not once more on its own.
-            if (o.referenced) continue;
+        for (std::size_t i = 0; i < file_.topLevel.size(); ++i) {
+            std::size_t index = file_.topLevel[i];
+            // A top-level definition that a frame (or a top-level reference)
+            // places is drawn there, not once more on its own. Animations name
+            // the frames they move without placing them.
+            if (!file_.topLevelIsReference[i] && file_.objects[index].placed) continue;
             if (!Visit(index, Matrix::Identity(), 0)) {
                 *error = error_;
                 return false;
             }
         }
         if (pieces_.empty()) {
-            *error = "the file holds no mesh";
+            std::size_t meshes = 0;
+            for (const XObject& o : file_.objects) meshes += o.type == "Mesh";
+            *error = meshes == 0   ? "the file holds no mesh"
+                     : meshes == 1 ? "the file's one mesh stands neither at the top level nor in a frame"
+                                   : "none of the file's " + std::to_string(meshes) +
+                                         " meshes stands at the top level or in a frame";
             return false;
         }
         return true;
@@ -139,6 +145,24 @@ private:
         error_ = std::move(message);
         return false;
     }
+    bool Fail(const XObject& o, const std::string& message) { return Fail(Label(o) + ": " + message); }
+
+    // "Mesh Body", or "Mesh 3" for the third mesh read when it has no name.
+    std::string Label(const XObject& o) const {
+        std::string name = o.name.empty() && o.type == "Mesh" ? std::to_string(meshesRead_) : XShownName(o.name);
+        return XShownName(o.type) + (name.empty() ? "" : " " + name);
+    }
+
+    // A reference the geometry needs must name an object defined before it.
+    bool CheckResolved(const XObject& o) {
+        if (o.unresolved.empty()) return true;
+        const std::string& name = o.unresolved.front();
+        bool later = false;
+        for (const XObject& other : file_.objects) later |= other.name == name || other.guid == name;
+        return Fail(o, "reference to " + XShownName(name) +
+                           (later ? ", which is defined only after the reference"
+                                  : ", which the file does not define"));
+    }
 
     const XObject* Child(const XObject& o, const char* type) const {
         for (std::size_t c : o.children)
@@ -147,15 +171,18 @@ private:
     }
 
     bool Visit(std::size_t index, const Matrix& parent, std::size_t depth) {
-        if (++visits_ > kMaxVisits || depth > kXMaxNesting) return Fail("frame hierarchy too large");
+        if (++visits_ > kMaxVisits)
+            return Fail("the frames place meshes more than " + std::to_string(kMaxVisits) + " times");
+        if (depth > kXMaxNesting) return Fail("frames placed more than " + std::to_string(kXMaxNesting) + " deep");
         const XObject& o = file_.objects[index];
         if (o.type == "Mesh") return ReadMesh(o, parent);
         if (o.type != "Frame") return true;
+        if (!CheckResolved(o)) return false;
         Matrix world = parent;
         if (const XObject* t = Child(o, "FrameTransformMatrix")) {
             Members m(*t);
             float v[16];
-            if (!m.Floats(v, 16)) return Fail("bad frame transform");
+            if (!m.Floats(v, 16)) return Fail(o, "its FrameTransformMatrix holds fewer than 16 numbers");
             Matrix local{};
             for (int i = 0; i < 16; ++i) local.m[i / 4][i % 4] = v[i];
             world = Matrix::Multiply(local, parent);
@@ -165,60 +192,87 @@ private:
         return true;
     }
 
-    bool ReadFaces(Members& m, std::uint32_t limit, std::vector<std::vector<std::uint32_t>>* faces,
-                   std::uint64_t* corners) {
+    // Reads a face list; false with the reason in *why.
+    static bool ReadFaces(Members& m, std::uint32_t limit, std::vector<std::vector<std::uint32_t>>* faces,
+                          const char* indexName, std::string* why) {
         std::uint32_t count = 0;
-        if (!m.Dword(&count) || !m.Fits(count, 1)) return false;
+        if (!m.Dword(&count) || !m.Fits(count, 1)) {
+            *why = "its face count is missing or exceeds its data";
+            return false;
+        }
         faces->resize(count);
-        for (auto& face : *faces) {
+        for (std::size_t f = 0; f < faces->size(); ++f) {
+            auto& face = (*faces)[f];
             std::uint32_t n = 0;
-            if (!m.Dword(&n) || !m.Fits(n, 1)) return false;
+            if (!m.Dword(&n) || !m.Fits(n, 1)) {
+                *why = "face " + std::to_string(f) + ": its corner count is missing or exceeds its data";
+                return false;
+            }
             face.resize(n);
-            for (std::uint32_t& i : face)
-                if (!m.Dword(&i) || i >= limit) return false;
-            *corners += n;
+            for (std::uint32_t& i : face) {
+                if (!m.Dword(&i)) {
+                    *why = "face " + std::to_string(f) + ": a corner is no " + indexName;
+                    return false;
+                }
+                if (i >= limit) {
+                    *why = "face " + std::to_string(f) + ": " + indexName + " " + std::to_string(i) +
+                           " is beyond the " + std::to_string(limit) + " there are";
+                    return false;
+                }
+            }
         }
         return true;
     }
 
     bool ReadMesh(const XObject& o, const Matrix& world) {
+        ++meshesRead_;
+        if (!CheckResolved(o)) return false;
         Piece p;
         Members m(o);
         std::uint32_t vertexCount = 0;
-        if (!m.Dword(&vertexCount) || !m.Fits(vertexCount, 3)) return Fail("mesh vertex count exceeds its data");
-        if (totalVertices_ + vertexCount > kMaxVertices) return Fail("too many vertices");
+        if (!m.Dword(&vertexCount) || !m.Fits(vertexCount, 3))
+            return Fail(o, "its vertex count is missing or exceeds its data");
+        if (totalVertices_ + vertexCount > kMaxVertices)
+            return Fail(o, "the file's meshes hold more than " + std::to_string(kMaxVertices) + " vertices");
         p.positions.resize(std::size_t(vertexCount) * 3);
         for (std::uint32_t v = 0; v < vertexCount; ++v) {
             float q[3];
-            if (!m.Floats(q, 3)) return Fail("bad vertex");
+            if (!m.Floats(q, 3)) return Fail(o, "vertex " + std::to_string(v) + " is not three numbers");
             for (int k = 0; k < 3; ++k)
                 p.positions[v * 3 + k] = float(q[0] * world.m[0][k] + q[1] * world.m[1][k] + q[2] * world.m[2][k] +
                                                world.m[3][k]);
         }
-        std::uint64_t corners = 0;
-        if (!ReadFaces(m, vertexCount, &p.faces, &corners)) return Fail("bad mesh faces or vertex index");
+        std::string why;
+        if (!ReadFaces(m, vertexCount, &p.faces, "vertex index", &why)) return Fail(o, why);
         std::uint64_t triangles = 0;
         for (const auto& f : p.faces) triangles += f.size() >= 3 ? f.size() - 2 : 0;
-        if (totalFaces_ + triangles > kMaxFaces) return Fail("too many faces");
+        if (totalFaces_ + triangles > kMaxFaces)
+            return Fail(o, "the file's meshes hold more than " + std::to_string(kMaxFaces) + " triangles");
 
-        if (const XObject* n = Child(o, "MeshNormals"); n && !ReadNormals(*n, world, &p)) return false;
+        if (const XObject* n = Child(o, "MeshNormals")) ReadNormals(*n, world, &p);
         if (const XObject* t = Child(o, "MeshTextureCoords")) {
             Members tm(*t);
             std::uint32_t count = 0;
             if (!tm.Dword(&count) || !tm.Fits(count, 2) || count < vertexCount)
-                return Fail("texture coordinates do not cover the vertices");
+                return Fail(o, "its MeshTextureCoords do not cover its " + std::to_string(vertexCount) + " vertices");
             p.uvs.resize(std::size_t(vertexCount) * 2);
-            if (!tm.Floats(p.uvs.data(), int(p.uvs.size()))) return Fail("bad texture coordinates");
+            if (!tm.Floats(p.uvs.data(), int(p.uvs.size())))
+                return Fail(o, "its MeshTextureCoords hold something other than numbers");
         }
         if (const XObject* c = Child(o, "MeshVertexColors")) {
             Members cm(*c);
             std::uint32_t count = 0;
-            if (!cm.Dword(&count) || !cm.Fits(count, 5)) return Fail("vertex color count exceeds its data");
+            if (!cm.Dword(&count) || !cm.Fits(count, 5))
+                return Fail(o, "its MeshVertexColors count is missing or exceeds its data");
             p.colors.assign(vertexCount, 0xFFFFFFFFu);
             for (std::uint32_t i = 0; i < count; ++i) {
                 std::uint32_t index = 0;
                 float rgba[4];
-                if (!cm.Dword(&index) || !cm.Floats(rgba, 4) || index >= vertexCount) return Fail("bad vertex color");
+                if (!cm.Dword(&index) || !cm.Floats(rgba, 4))
+                    return Fail(o, "its MeshVertexColors entry " + std::to_string(i) + " is no index and colour");
+                if (index >= vertexCount)
+                    return Fail(o, "its MeshVertexColors name vertex " + std::to_string(index) + " of " +
+                                       std::to_string(vertexCount));
                 p.colors[index] = ToColor(rgba);
             }
         }
@@ -229,10 +283,20 @@ private:
         return true;
     }
 
-    bool ReadNormals(const XObject& o, const Matrix& world, Piece* p) {
+    // Normals that do not fit the mesh are dropped: the game computes its own
+    // normals after loading anyway, so the mesh is worth more than they are.
+    void ReadNormals(const XObject& o, const Matrix& world, Piece* p) {
+        if (!ReadNormalsChecked(o, world, p)) {
+            p->normals.clear();
+            p->faceNormals.clear();
+        }
+    }
+
+    bool ReadNormalsChecked(const XObject& o, const Matrix& world, Piece* p) {
+        if (!o.unresolved.empty()) return false;
         Members m(o);
         std::uint32_t count = 0;
-        if (!m.Dword(&count) || !m.Fits(count, 3)) return Fail("normal count exceeds its data");
+        if (!m.Dword(&count) || !m.Fits(count, 3)) return false;
         // Normals follow the inverse transpose of the frame's 3 x 3 part.
         const double(*a)[4] = world.m;
         double cof[3][3];
@@ -244,26 +308,26 @@ private:
         p->normals.resize(std::size_t(count) * 3);
         for (std::uint32_t i = 0; i < count; ++i) {
             float n[3];
-            if (!m.Floats(n, 3)) return Fail("bad normal");
+            if (!m.Floats(n, 3)) return false;
             double r[3];
             for (int k = 0; k < 3; ++k) r[k] = n[0] * cof[0][k] + n[1] * cof[1][k] + n[2] * cof[2][k];
             double len = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
             for (int k = 0; k < 3; ++k) p->normals[i * 3 + k] = len > 0.0 ? float(r[k] / len) : 0.0f;
         }
-        std::uint64_t corners = 0;
-        if (!ReadFaces(m, count, &p->faceNormals, &corners)) return Fail("bad normal faces or normal index");
-        if (p->faceNormals.size() != p->faces.size()) return Fail("normal faces do not match the mesh faces");
+        std::string why;
+        if (!ReadFaces(m, count, &p->faceNormals, "normal index", &why)) return false;
+        if (p->faceNormals.size() != p->faces.size()) return false;
         for (std::size_t f = 0; f < p->faces.size(); ++f)
-            if (p->faceNormals[f].size() != p->faces[f].size())
-                return Fail("normal faces do not match the mesh faces");
+            if (p->faceNormals[f].size() != p->faces[f].size()) return false;
         return true;
     }
 
     bool ReadMaterial(const XObject& o, Material* out) {
+        if (!CheckResolved(o)) return false;
         Members m(o);
         float face[4], power, specular[3], emissive[3];
         if (!m.Floats(face, 4) || !m.Float(&power) || !m.Floats(specular, 3) || !m.Floats(emissive, 3))
-            return Fail("bad material");
+            return Fail(o, "fewer than its 11 colour and power numbers");
         D3DMATERIAL8& d = out->material;
         d = D3DMATERIAL8{};
         d.Diffuse = D3DCOLORVALUE{face[0], face[1], face[2], face[3]};
@@ -275,7 +339,7 @@ private:
         if (t) {
             Members tm(*t);
             std::string name;
-            if (!tm.String(&name)) return Fail("bad texture file name");
+            if (!tm.String(&name)) return Fail(o, "its TextureFilename holds no string");
             out->hasTexture = !name.empty();
             out->texture = name;
         }
@@ -289,18 +353,24 @@ private:
             p->faceMaterials.assign(faceCount, SharedDefault());
             return true;
         }
+        if (!list->unresolved.empty()) {
+            CheckResolved(*list);
+            return Fail(Label(mesh) + ": " + error_);
+        }
         Members m(*list);
         std::uint32_t count = 0, indexCount = 0;
         if (!m.Dword(&count) || !m.Dword(&indexCount) || !m.Fits(indexCount, 1))
-            return Fail("material index count exceeds its data");
+            return Fail(mesh, "its MeshMaterialList's index count is missing or exceeds its data");
         std::vector<const XObject*> found;
         for (std::size_t c : list->children)
             if (file_.objects[c].type == "Material") found.push_back(&file_.objects[c]);
-        if (found.size() < count) return Fail("material list names more materials than it holds");
+        if (found.size() < count)
+            return Fail(mesh, "its MeshMaterialList counts " + std::to_string(count) + " materials but holds " +
+                                  std::to_string(found.size()));
         std::uint32_t first = std::uint32_t(materials_.size());
         for (std::uint32_t i = 0; i < count; ++i) {
             Material material;
-            if (!ReadMaterial(*found[i], &material)) return false;
+            if (!ReadMaterial(*found[i], &material)) return Fail(Label(mesh) + ": " + error_);
             materials_.push_back(std::move(material));
         }
         if (count == 0) {
@@ -312,7 +382,11 @@ private:
         std::uint32_t last = 0;
         for (std::uint32_t f = 0; f < std::max(faceCount, indexCount); ++f) {
             std::uint32_t id = last;
-            if (f < indexCount && (!m.Dword(&id) || id >= count)) return Fail("material index out of range");
+            if (f < indexCount && !m.Dword(&id))
+                return Fail(mesh, "its MeshMaterialList's index " + std::to_string(f) + " is no number");
+            if (id >= count)
+                return Fail(mesh, "its MeshMaterialList gives face " + std::to_string(f) + " material " +
+                                      std::to_string(id) + " of " + std::to_string(count));
             if (f < faceCount) p->faceMaterials[f] = first + id;
             last = id;
         }
@@ -330,6 +404,7 @@ private:
     const XFile& file_;
     std::string error_;
     std::size_t visits_ = 0;
+    std::size_t meshesRead_ = 0;
     std::uint64_t totalVertices_ = 0, totalFaces_ = 0;
     int defaultIndex_ = -1;
 };

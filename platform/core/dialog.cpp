@@ -57,6 +57,39 @@ std::pair<size_t, size_t> GroupOf(const DialogRuntime& d, size_t index) {
     return {first, last};
 }
 
+// A trackbar of a running dialog, by control index.
+ControlRuntime* TrackbarAt(DialogRuntime& d, int index) {
+    if (d.ended || index < 0 || static_cast<size_t>(index) >= d.controls.size()) return nullptr;
+    ControlRuntime& c = d.controls[index];
+    return c.kind == ControlRuntime::Kind::Trackbar ? &c : nullptr;
+}
+
+// The trackbar's keys: the arrows move a line, Page Up and Page Down a page,
+// Home and End to the ends.
+constexpr int kTrackbarLineSize = 1;
+constexpr WORD kNotTrackbarKey = 0xFFFF;
+
+WORD TrackbarKeyNotification(UINT virtualKey) {
+    switch (virtualKey) {
+        case VK_LEFT:
+        case VK_UP:
+            return TB_LINEUP;
+        case VK_RIGHT:
+        case VK_DOWN:
+            return TB_LINEDOWN;
+        case VK_PRIOR:
+            return TB_PAGEUP;
+        case VK_NEXT:
+            return TB_PAGEDOWN;
+        case VK_HOME:
+            return TB_TOP;
+        case VK_END:
+            return TB_BOTTOM;
+        default:
+            return kNotTrackbarKey;
+    }
+}
+
 INT_PTR MessageBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) return TRUE;
     if (message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)) {
@@ -199,6 +232,8 @@ bool ModalDispatchOne(DialogRuntime& d) {
             if (!State().modalStack.empty()) DialogKey(*State().modalStack.back(), static_cast<UINT>(msg.wParam));
             return true;
         case WM_KEYUP:
+            if (!State().modalStack.empty()) DialogKeyUp(*State().modalStack.back(), static_cast<UINT>(msg.wParam));
+            return true;
         case WM_CHAR:
             return true;
         default:
@@ -221,6 +256,10 @@ ControlRuntime* FindControl(DialogRuntime& d, int id) {
 
 void DialogKey(DialogRuntime& d, UINT virtualKey) {
     if (d.ended) return;
+    if (TrackbarTakesKey(d, virtualKey)) {
+        MoveTrackbar(d, d.focusControl, 0, TrackbarKeyNotification(virtualKey));
+        return;
+    }
     int id = 0;
     if (virtualKey == VK_ESCAPE)
         id = IDCANCEL;
@@ -231,6 +270,17 @@ void DialogKey(DialogRuntime& d, UINT virtualKey) {
     ControlRuntime* c = FindControl(d, id);
     SendMessageA(d.window, WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(id), BN_CLICKED),
                  reinterpret_cast<LPARAM>(c ? c->window : nullptr));
+}
+
+void DialogKeyUp(DialogRuntime& d, UINT virtualKey) {
+    if (d.ended || !TrackbarTakesKey(d, virtualKey)) return;
+    MoveTrackbar(d, d.focusControl, 0, TB_ENDTRACK);
+}
+
+bool TrackbarTakesKey(const DialogRuntime& d, UINT virtualKey) {
+    if (TrackbarKeyNotification(virtualKey) == kNotTrackbarKey) return false;
+    if (d.focusControl < 0 || static_cast<size_t>(d.focusControl) >= d.controls.size()) return false;
+    return d.controls[d.focusControl].kind == ControlRuntime::Kind::Trackbar;
 }
 
 void ClickControl(DialogRuntime& d, int index) {
@@ -254,17 +304,74 @@ void ClickControl(DialogRuntime& d, int index) {
         default:
             return;
     }
+    // A clicked button takes the keyboard from a trackbar that had it.
+    d.focusControl = index;
     SendMessageA(d.window, WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(c.item.id), BN_CLICKED),
                  reinterpret_cast<LPARAM>(c.window));
 }
 
+int TrackbarPageSize(const ControlRuntime& c) { return std::max(1, (c.rangeMax - c.rangeMin) / 5); }
+
+void PressTrackbar(DialogRuntime& d, int index) {
+    ControlRuntime* c = TrackbarAt(d, index);
+    if (!c) return;
+    d.focusControl = index;
+    c->thumbMoved = false;
+}
+
 void MoveTrackbar(DialogRuntime& d, int index, int position, WORD notification) {
-    if (d.ended || index < 0 || static_cast<size_t>(index) >= d.controls.size()) return;
-    ControlRuntime& c = d.controls[index];
-    if (c.kind != ControlRuntime::Kind::Trackbar) return;
-    c.position = std::clamp(position, c.rangeMin, c.rangeMax);
-    SendMessageA(d.window, WM_HSCROLL, MAKEWPARAM(notification, static_cast<unsigned>(c.position)),
-                 reinterpret_cast<LPARAM>(c.window));
+    ControlRuntime* c = TrackbarAt(d, index);
+    if (!c) return;
+    int target = c->position;
+    switch (notification) {
+        case TB_THUMBTRACK:
+        case TB_THUMBPOSITION:
+            target = position;
+            break;
+        case TB_LINEUP:
+            target -= kTrackbarLineSize;
+            break;
+        case TB_LINEDOWN:
+            target += kTrackbarLineSize;
+            break;
+        case TB_PAGEUP:
+            target -= TrackbarPageSize(*c);
+            break;
+        case TB_PAGEDOWN:
+            target += TrackbarPageSize(*c);
+            break;
+        case TB_TOP:
+            target = c->rangeMin;
+            break;
+        case TB_BOTTOM:
+            target = c->rangeMax;
+            break;
+        case TB_ENDTRACK:
+            break;
+        default:
+            return;
+    }
+    target = std::clamp(target, c->rangeMin, c->rangeMax);
+    if (notification == TB_THUMBTRACK) {
+        // Moves of the pointer within one position are no drag of the thumb.
+        if (target == c->position) return;
+        c->thumbMoved = true;
+    }
+    c->position = target;
+    // Only the thumb's notifications carry the position; the others leave it to TBM_GETPOS.
+    bool carries = notification == TB_THUMBTRACK || notification == TB_THUMBPOSITION;
+    SendMessageA(d.window, WM_HSCROLL, MAKEWPARAM(notification, carries ? static_cast<unsigned>(target) : 0u),
+                 reinterpret_cast<LPARAM>(c->window));
+}
+
+void ReleaseTrackbar(DialogRuntime& d, int index) {
+    ControlRuntime* c = TrackbarAt(d, index);
+    if (!c) return;
+    if (c->thumbMoved) {
+        c->thumbMoved = false;
+        MoveTrackbar(d, index, c->position, TB_THUMBPOSITION);
+    }
+    MoveTrackbar(d, index, 0, TB_ENDTRACK);
 }
 
 void CloseBox(DialogRuntime& d) {
@@ -285,6 +392,15 @@ LRESULT DialogWindowProc(WindowObject& dialog, UINT message, WPARAM wParam, LPAR
             return 0;
         case kUiKey:
             DialogKey(*d, static_cast<UINT>(wParam));
+            return 0;
+        case kUiKeyUp:
+            DialogKeyUp(*d, static_cast<UINT>(wParam));
+            return 0;
+        case kUiTrackbarPress:
+            PressTrackbar(*d, static_cast<int>(wParam));
+            return 0;
+        case kUiTrackbarRelease:
+            ReleaseTrackbar(*d, static_cast<int>(wParam));
             return 0;
         case kUiCloseBox:
             CloseBox(*d);

@@ -55,8 +55,11 @@ DWORD RiffReader::Read(void* buffer, DWORD count) {
     return DWORD(got);
 }
 
-// Reads one chunk header at the current position; the chunk, with its form
-// type for "RIFF" and "LIST", must end at or before `limit`.
+// Reads one chunk header at the current position; the header must end at or
+// before `limit`. A size that runs past the end of the file is cut to what the
+// file holds: a file cut short keeps what it has, and writers that count the
+// RIFF header in the RIFF size, or never fill in the sizes, still give their
+// data. A "RIFF" chunk needs its form type; a "LIST" too short for one has none.
 bool RiffReader::ReadHeader(DWORD limit, MMCKINFO* chunk) {
     if (std::uint64_t(position_) + 8 > limit) return false;
     BYTE header[8];
@@ -65,8 +68,8 @@ bool RiffReader::ReadHeader(DWORD limit, MMCKINFO* chunk) {
     found.ckid = LittleEndian32(header);
     found.cksize = LittleEndian32(header + 4);
     found.dwDataOffset = position_;
-    if (std::uint64_t(found.dwDataOffset) + found.cksize > limit) return false;
-    if (found.ckid == FOURCC_RIFF || found.ckid == FOURCC_LIST) {
+    if (found.cksize > fileSize_ - found.dwDataOffset) found.cksize = fileSize_ - found.dwDataOffset;
+    if (found.ckid == FOURCC_RIFF || (found.ckid == FOURCC_LIST && found.cksize >= 4)) {
         if (found.cksize < 4) return false;
         BYTE type[4];
         if (Read(type, 4) != 4) return false;

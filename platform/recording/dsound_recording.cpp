@@ -176,8 +176,7 @@ public:
             auto state = std::make_shared<RecordedBuffer>();
             state->name = name;
             state->primary = (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) != 0;
-            if (!state->primary) state->format = *desc->lpwfxFormat;
-            state->format.cbSize = 0;
+            if (!state->primary) state->format = PlainFormat(*desc->lpwfxFormat);
             state->data = std::make_shared<std::vector<BYTE>>(desc->dwBufferBytes, BYTE(0));
             *buffer = new RecordingBuffer(recorder_, device_, state);
             recorder_->buffers.push_back(state);

@@ -275,13 +275,28 @@ int DialogDriver::TrackbarMax(int id) const {
     return c ? c->rangeMax : 0;
 }
 
+int DialogDriver::IndexOf(int id) const {
+    for (size_t i = 0; i < dialog_.controls.size(); ++i)
+        if (dialog_.controls[i].item.id == id) return static_cast<int>(i);
+    return -1;
+}
+
+void DialogDriver::PressTrackbar(int id) { ::PressTrackbar(dialog_, IndexOf(id)); }
+
+void DialogDriver::DragThumbTo(int id, int position) { MoveTrackbar(dialog_, IndexOf(id), position, TB_THUMBTRACK); }
+
+void DialogDriver::ReleaseTrackbar(int id) { ::ReleaseTrackbar(dialog_, IndexOf(id)); }
+
 void DialogDriver::DragTrackbar(int id, int position) {
-    for (size_t i = 0; i < dialog_.controls.size(); ++i) {
-        if (dialog_.controls[i].item.id != id) continue;
-        MoveTrackbar(dialog_, static_cast<int>(i), position, TB_THUMBTRACK);
-        MoveTrackbar(dialog_, static_cast<int>(i), position, TB_ENDTRACK);
-        return;
-    }
+    PressTrackbar(id);
+    DragThumbTo(id, position);
+    ReleaseTrackbar(id);
+}
+
+void DialogDriver::ClickTrackbarChannel(int id, WORD page) {
+    PressTrackbar(id);
+    if (page == TB_PAGEUP || page == TB_PAGEDOWN) MoveTrackbar(dialog_, IndexOf(id), 0, page);
+    ReleaseTrackbar(id);
 }
 
 bool DialogDriver::IsChecked(int id) const {
@@ -300,7 +315,10 @@ void DialogDriver::Click(int id) {
     }
 }
 
-void DialogDriver::PressKey(UINT virtualKey) { DialogKey(dialog_, virtualKey); }
+void DialogDriver::PressKey(UINT virtualKey) {
+    DialogKey(dialog_, virtualKey);
+    DialogKeyUp(dialog_, virtualKey);
+}
 
 void DialogDriver::CloseBox() { ::CloseBox(dialog_); }
 

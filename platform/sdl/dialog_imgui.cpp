@@ -222,6 +222,112 @@ void DrawStatic(ImDrawList* list, const ImVec2& min, const ImVec2& max, const st
                   max.x - min.x, &clip);
 }
 
+// A horizontal trackbar: the thumb slides along the channel, its centre from
+// `left` at the range's low end to `right` at the high end.
+constexpr float kThumbWidth = 11.0f;
+constexpr float kChannelInset = 2.0f;
+// A button held on the channel pages on after a pause, until the thumb reaches the pointer.
+constexpr std::uint64_t kPageDelayMs = 400;
+constexpr std::uint64_t kPageRepeatMs = 100;
+
+struct TrackbarLayout {
+    float left = 0.0f, right = 0.0f;
+    int low = 0, high = 0;
+
+    float CentreOf(int position) const {
+        if (high <= low) return left;
+        return left + (right - left) * static_cast<float>(position - low) / static_cast<float>(high - low);
+    }
+    int PositionAt(float centre) const {
+        if (high <= low || right <= left) return low;
+        float t = (centre - left) / (right - left);
+        return std::clamp(low + static_cast<int>(std::lround(t * static_cast<float>(high - low))), low, high);
+    }
+};
+
+// The dotted frame Windows draws around the control that has the keyboard.
+void DrawFocusRect(ImDrawList* list, const ImVec2& min, const ImVec2& max) {
+    ImU32 colour = Color(ImGuiCol_Text);
+    for (float x = min.x; x < max.x; x += 2.0f) {
+        list->AddRectFilled(ImVec2(x, min.y), ImVec2(x + 1.0f, min.y + 1.0f), colour);
+        list->AddRectFilled(ImVec2(x, max.y - 1.0f), ImVec2(x + 1.0f, max.y), colour);
+    }
+    for (float y = min.y; y < max.y; y += 2.0f) {
+        list->AddRectFilled(ImVec2(min.x, y), ImVec2(min.x + 1.0f, y + 1.0f), colour);
+        list->AddRectFilled(ImVec2(max.x - 1.0f, y), ImVec2(max.x, y + 1.0f), colour);
+    }
+}
+
+// The mouse works a trackbar as on Windows: the thumb, taken, follows the
+// pointer (TB_THUMBTRACK for every new position); a press on the channel
+// beside it moves it a page toward the pointer, again and again while held;
+// letting go ends the move. The trackbar pressed takes the keyboard.
+void DrawTrackbar(DialogRuntime& d, size_t i, const ImVec2& min, const ImVec2& max) {
+    ControlRuntime& c = d.controls[i];
+    DialogRuntime::TrackbarMouse& mouse = d.trackbarMouse;
+    const int index = static_cast<int>(i);
+    const ImVec2 pointer = ImGui::GetIO().MousePos;
+    const std::uint64_t now = MonotonicMilliseconds();
+
+    ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3.0f, 3.0f));
+    const float frameHeight = ImGui::GetFrameHeight();
+    ImGui::PopStyleVar();
+    const ImVec2 frameMin(min.x, min.y + std::max(0.0f, (max.y - min.y - frameHeight) * 0.5f));
+    const ImVec2 frameMax(max.x, std::min(max.y, frameMin.y + frameHeight));
+    TrackbarLayout layout;
+    layout.left = min.x + kChannelInset + kThumbWidth * 0.5f;
+    layout.right = max.x - kChannelInset - kThumbWidth * 0.5f;
+    layout.low = c.rangeMin;
+    layout.high = c.rangeMax;
+
+    // The whole control answers the mouse, so a press on it never moves the dialog.
+    ImGui::SetCursorScreenPos(min);
+    ImGui::InvisibleButton(Label("", "t", i).c_str(), ImVec2(max.x - min.x, max.y - min.y));
+    if (ImGui::IsItemActivated()) {
+        mouse = DialogRuntime::TrackbarMouse{};
+        mouse.index = index;
+        PostToQueue(d.window, kUiTrackbarPress, i, 0);
+        const float centre = layout.CentreOf(c.position);
+        if (std::fabs(pointer.x - centre) <= kThumbWidth * 0.5f && pointer.y >= frameMin.y && pointer.y < frameMax.y) {
+            mouse.onThumb = true;
+            mouse.grabOffset = pointer.x - centre;
+            mouse.position = c.position;
+        } else {
+            mouse.page = pointer.x < centre ? TB_PAGEUP : TB_PAGEDOWN;
+            mouse.nextPage = now + kPageDelayMs;
+            PostToQueue(d.window, kUiTrackbar, i, MAKELPARAM(0, mouse.page));
+        }
+    } else if (ImGui::IsItemActive() && mouse.index == index) {
+        if (mouse.onThumb) {
+            int position = layout.PositionAt(pointer.x - mouse.grabOffset);
+            if (position != mouse.position) {
+                mouse.position = position;
+                PostToQueue(d.window, kUiTrackbar, i, MAKELPARAM(static_cast<unsigned>(position), TB_THUMBTRACK));
+            }
+        } else if (now >= mouse.nextPage) {
+            const float centre = layout.CentreOf(c.position);
+            bool shortOfPointer = mouse.page == TB_PAGEUP ? pointer.x < centre - kThumbWidth * 0.5f
+                                                            : pointer.x > centre + kThumbWidth * 0.5f;
+            if (shortOfPointer) PostToQueue(d.window, kUiTrackbar, i, MAKELPARAM(0, mouse.page));
+            mouse.nextPage = now + kPageRepeatMs;
+        }
+    }
+    const bool dragging = mouse.index == index && mouse.onThumb;
+    if (ImGui::IsItemDeactivated() && mouse.index == index) {
+        PostToQueue(d.window, kUiTrackbarRelease, i, 0);
+        mouse = DialogRuntime::TrackbarMouse{};
+    }
+
+    ImDrawList* list = ImGui::GetWindowDrawList();
+    list->AddRectFilled(frameMin, frameMax, Color(ImGuiCol_FrameBg));
+    // The dragged thumb is drawn under the pointer at once, before its messages are through.
+    const float centre = layout.CentreOf(dragging ? mouse.position : c.position);
+    list->AddRectFilled(ImVec2(centre - kThumbWidth * 0.5f, frameMin.y + 2.0f),
+                        ImVec2(centre + kThumbWidth * 0.5f, frameMax.y - 2.0f),
+                        Color(dragging ? ImGuiCol_SliderGrabActive : ImGuiCol_SliderGrab));
+    if (d.focusControl == index) DrawFocusRect(list, min, max);
+}
+
 void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
     ControlRuntime& c = d.controls[i];
     if (!(c.item.style & WS_VISIBLE)) return;
@@ -284,22 +390,9 @@ void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
             ImGui::PopStyleVar(2);
             break;
         }
-        case ControlRuntime::Kind::Trackbar: {
-            if (d.sliderValues.size() != d.controls.size()) d.sliderValues.assign(d.controls.size(), 0);
-            int& value = d.sliderValues[i];
-            ImGuiID id = ImGui::GetID(Label("", "t", i).c_str());
-            if (ImGui::GetActiveID() != id) value = c.position;
-            ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3.0f, 3.0f));
-            ImGui::SetCursorScreenPos(ImVec2(min.x, min.y + std::max(0.0f, (h - ImGui::GetFrameHeight()) * 0.5f)));
-            ImGui::SetNextItemWidth(w);
-            if (ImGui::SliderInt(Label("", "t", i).c_str(), &value, c.rangeMin, c.rangeMax, "",
-                                 ImGuiSliderFlags_AlwaysClamp | ImGuiSliderFlags_NoInput))
-                PostToQueue(d.window, kUiTrackbar, i, MAKELPARAM(static_cast<unsigned>(value), TB_THUMBTRACK));
-            if (ImGui::IsItemDeactivatedAfterEdit())
-                PostToQueue(d.window, kUiTrackbar, i, MAKELPARAM(static_cast<unsigned>(value), TB_ENDTRACK));
-            ImGui::PopStyleVar();
+        case ControlRuntime::Kind::Trackbar:
+            DrawTrackbar(d, i, min, max);
             break;
-        }
         default:
             break;
     }
@@ -393,6 +486,17 @@ void UiDrawOverlay(HWND window) {
     if (!EnsureGl()) return;
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
+    // The SDL backend takes the pointer from the desktop-wide mouse state,
+    // which SDL on X11 refreshes only on some events and not while a button
+    // is held: a dragged thumb stayed where the button went down. The
+    // window's own pointer position follows every motion event, also beyond
+    // the window's edges while a button holds the mouse.
+    ImGuiIO& io = ImGui::GetIO();
+    if (ImGui::IsMousePosValid(&io.MousePos)) {
+        int x = 0, y = 0;
+        SDL_GetMouseState(&x, &y);
+        io.MousePos = ImVec2(static_cast<float>(x), static_cast<float>(y));
+    }
     ImGui::NewFrame();
     ui.menuOpen = false;
     DrawMenuBar(*w);

@@ -399,8 +399,7 @@ public:
                 return DS_OK;
             }
             auto data = std::make_shared<SampleData>();
-            data->format = *desc->lpwfxFormat;
-            data->format.cbSize = 0;
+            data->format = PlainFormat(*desc->lpwfxFormat);
             data->raw.assign(desc->dwBufferBytes, BYTE(0));
             *buffer = new SdlBuffer(output_, std::move(data));
         } catch (const std::bad_alloc&) {

@@ -275,6 +275,9 @@ private:
             case SDL_KEYDOWN:
                 HandleKey(e.key);
                 break;
+            case SDL_KEYUP:
+                HandleKeyUp(e.key);
+                break;
             case SDL_QUIT:
                 // An interrupt or the session ending asks the window to close like its close box.
                 if (!closeSeen_ && uiWindow_ && uiWindow_->disabledCount == 0) PostToQueue(uiWindow_, WM_CLOSE, 0, 0);
@@ -333,8 +336,15 @@ private:
         if (!vk) return;
         WinState& state = State();
         if (!state.modalStack.empty()) {
-            // The dialog on top has the keyboard: Esc and Enter are its keys.
+            // The dialog on top has the keyboard: Esc and Enter are its keys,
+            // and a trackbar the player clicked takes the keys that move it
+            // (held, they repeat). The game reads its keys from the key state,
+            // so the car answers them all the same.
             DialogRuntime* d = state.modalStack.back();
+            if (TrackbarTakesKey(*d, vk)) {
+                PostToQueue(d->window, kUiKey, vk, 0);
+                return;
+            }
             if ((vk != VK_ESCAPE && vk != VK_RETURN) || e.repeat) return;
             if (UiTextPending()) {
                 d->pendingKey = vk;
@@ -353,6 +363,14 @@ private:
         LPARAM info = 1 | (static_cast<LPARAM>(e.keysym.scancode & 0xFF) << 16) | (e.repeat ? (1L << 30) : 0) |
                       (alt ? (1L << 29) : 0);
         PostToQueue(w, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, info);
+    }
+
+    void HandleKeyUp(const SDL_KeyboardEvent& e) {
+        UINT vk = VirtualKeyFromSdlScancode(e.keysym.scancode);
+        WinState& state = State();
+        if (!vk || state.modalStack.empty()) return;
+        DialogRuntime* d = state.modalStack.back();
+        if (TrackbarTakesKey(*d, vk)) PostToQueue(d->window, kUiKeyUp, vk, 0);
     }
 
     std::uint64_t start_;

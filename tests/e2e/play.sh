@@ -34,6 +34,11 @@ expect_share() {  # image region colour fuzz minimum what
   awk -v s="$s" -v m="$5" 'BEGIN { exit !(s >= m) }' || fail "$6: share $s of $3 in $2 below $5 ($1)"
   echo "e2e: $6: share $s of $3 (at least $5)"
 }
+# Pixels of a region (WxH+X+Y) whose grey differs by more than 4% between two images.
+changed() {  # image image region
+  convert "$1" "$2" -crop "$3" +repage -compose difference -composite -colorspace gray -threshold 4% \
+    -format '%[fx:round(mean*w*h)]' info:
+}
 hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
 alive() { kill -0 "$pid" 2>/dev/null || fail "the game ended early: $(cat game.log)"; }
 
@@ -84,7 +89,13 @@ hold Right 0.6
 for key in F1 F2 F3 F3 F4; do xdotool key "$key"; sleep 0.2; done
 alive
 
-# The lighting dialog (Einstellungen > Beleuchtung): raise the headlight slider.
+# The lighting dialog (Einstellungen > Beleuchtung). A click on a thumb gives
+# its trackbar the keyboard: Home takes the directional light and then the
+# fields' ambient reflection to 0, so the course goes dark. Then the
+# headlight's thumb is dragged to the right in steps, the button held between
+# them: the thumb follows the pointer, and the scene follows the thumb before
+# the button is let go, the headlight's patch on the course ahead of the car
+# lighting up beside the dialog.
 xdotool mousemove 88 9 click 1
 sleep 0.7
 xdotool mousemove 84 67 click 1
@@ -92,10 +103,33 @@ sleep 1.2
 img=$(shot 05-lighting)
 expect_share "$img" 400x100+300+380 '#d4d0c8' 10% 0.3 "lighting dialog"
 expect_share "$img" 10x10+450+303 '#4d66a6' 8% 0.5 "headlight slider thumb at 0"
-xdotool mousemove 455 308 mousedown 1 mousemove 600 308 mousemove 700 308 mouseup 1
+expect_share "$img" 10x10+566+243 '#4d66a6' 8% 0.5 "directional light slider thumb at 100"
+xdotool mousemove 571 248 click 1
+sleep 0.3
+xdotool key Home
+sleep 0.3
+xdotool mousemove 750 417 click 1
+sleep 0.3
+xdotool key Home
+sleep 0.6
+dark=$(shot 06-dark)
+expect_share "$dark" 10x10+450+243 '#4d66a6' 8% 0.5 "directional light slider thumb at 0 after Home"
+expect_share "$dark" 10x10+449+412 '#4d66a6' 8% 0.5 "ambient reflection slider thumb at 0 after Home"
+expect_share "$dark" 245x523+779+245 '#000000' 4% 0.95 "dark course right of the dialog"
+xdotool mousemove 455 308 mousedown 1
+sleep 0.3
+for x in 480 520 560 600 640 680 720; do xdotool mousemove "$x" 308; sleep 0.1; done
+sleep 0.6
+img=$(shot 07-headlight-dragging)
+expect_share "$img" 8x10+716+303 '#334d99' 8% 0.5 "dragged headlight slider thumb under the pointer"
+# The course beside the dialog, below the horizon and clear of the car.
+lit=$(( $(changed "$dark" "$img" 245x523+0+245) + $(changed "$dark" "$img" 245x523+779+245) ))
+[ "$lit" -ge 500 ] || fail "the headlight's patch did not light up while dragging: $lit pixels changed ($img)"
+echo "e2e: headlight patch lit while dragging: $lit pixels beside the dialog changed (at least 500)"
+xdotool mouseup 1
 sleep 0.8
-img=$(shot 06-headlight)
-expect_share "$img" 10x10+695+303 '#4d66a6' 8% 0.5 "headlight slider thumb moved right"
+img=$(shot 08-headlight)
+expect_share "$img" 8x10+716+303 '#4d66a6' 8% 0.5 "headlight slider thumb where it was let go"
 xdotool key Return
 sleep 1
 alive
@@ -103,7 +137,7 @@ alive
 # Esc: the ending behind the highscore list; OK closes the list and the game.
 xdotool key Escape
 sleep 2
-img=$(shot 07-list)
+img=$(shot 09-list)
 expect_share "$img" 400x200+312+300 '#d4d0c8' 10% 0.3 "highscore list"
 expect_share "$img" 1024x700+0+30 '#00ffff' 25% 0.003 "cyan credits of the ending behind the list"
 xdotool key Return

@@ -1,7 +1,7 @@
 // The game's data files broken one at a time: meshes, textures and sounds
-// missing, cut short, overwritten or replaced by a folder; a working directory
-// without media/; a course.txt that cannot be read; a high.dat that cannot be
-// written at exit.
+// missing, cut short, overwritten or replaced by a folder; sounds in the
+// formats of today's tools; a working directory without media/; a course.txt
+// that cannot be read; a high.dat that cannot be written at exit.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -12,7 +12,10 @@
 #include <thread>
 
 #include "hardening_fixture.h"
+#include "platform/core/dsound_common.h"
 #include "render/mesh_model.h"
+#include "sound/wave_file.h"
+#include "tests/sound/wav_fixture.h"
 
 namespace hardening {
 namespace {
@@ -112,11 +115,13 @@ TEST(BadTextureFile, LeavesOnlyTheSubsetsThatNameItUntextured) {
             GameSession session(data.Root(), FilesIn(data));
             ASSERT_TRUE(session.Start());
             EXPECT_TRUE(session.platform.MessageBoxes().empty());
+            // A JPEG cut short keeps what it holds; the rest of its picture is grey.
+            const bool stillLoads = damage == Damage::Truncated && broken.ends_with(".jpg");
             for (std::size_t m = 0; m < names.size(); ++m) {
                 const MeshModel& model = ModelOf(session.game(), kMeshLoadOrder[m]);
                 ASSERT_EQ(model.materialCount, names[m].size()) << kMeshLoadOrder[m].fileName;
                 for (std::size_t i = 0; i < names[m].size(); ++i) {
-                    const bool textured = !names[m][i].empty() && names[m][i] != broken;
+                    const bool textured = !names[m][i].empty() && (names[m][i] != broken || stillLoads);
                     EXPECT_EQ(model.textures[i] != nullptr, textured) << kMeshLoadOrder[m].fileName << " " << i;
                 }
             }
@@ -125,9 +130,10 @@ TEST(BadTextureFile, LeavesOnlyTheSubsetsThatNameItUntextured) {
     }
 }
 
+// A sound cut short is played as far as it goes (see CutShortSoundFile).
 TEST(BadSoundFile, EndsTheStartWithTheSoundMessageAndKeepsTheHighscores) {
     for (const char* broken : gameSoundFiles) {
-        for (Damage damage : kAllDamages) {
+        for (Damage damage : {Damage::Missing, Damage::Corrupt, Damage::Folder}) {
             SCOPED_TRACE(std::string(broken) + " " + DamageName(damage));
             DataCopy data("sound");
             data.Break(broken, damage);
@@ -148,6 +154,68 @@ TEST(BadSoundFile, EndsTheStartWithTheSoundMessageAndKeepsTheHighscores) {
             }
             EXPECT_EQ(ReadBytes(data.Path("high.dat")), kSeededTable);
         }
+    }
+}
+
+// A sound file cut short (its first half): the data chunk claims more than
+// the file holds. The sound keeps what is there, the start succeeds and the
+// game runs (was: the start ended with the sound message).
+TEST(CutShortSoundFile, KeepsWhatIsThereAndTheGameRuns) {
+    for (const char* cut : gameSoundFiles) {
+        SCOPED_TRACE(cut);
+        DataCopy data("sound_cut");
+        data.Break(cut, Damage::Truncated);
+        const std::string left = ReadBytes(data.Path(cut));
+        GameSession session(data.Root(), FilesIn(data));
+        ASSERT_TRUE(session.Start());
+        EXPECT_TRUE(session.platform.MessageBoxes().empty());
+        for (int i = 0; i < GAME_SOUND_COUNT; ++i) EXPECT_NE(session.game().sounds.sounds[i], nullptr) << i;
+        const RecordedBuffer* buffer = session.sound->Find(cut);
+        ASSERT_NE(buffer, nullptr);
+        // Behind the 44 bytes of the header, up to where the file ends.
+        EXPECT_EQ(std::string(buffer->data->begin(), buffer->data->end()), left.substr(44));
+        ExpectItDroveAndEnded(session, 30);
+    }
+}
+
+// The horn as today's tools write it: 24 or 32 bits, float, the extensible
+// format. The start succeeds and F2 plays the same horn (was: the start ended
+// with the sound message).
+TEST(TodaysSoundFormats, TheHornPlaysInEach) {
+    WaveFile original;
+    const std::string hornFile = (SourceData() / "media" / "race_hupe.wav").string();
+    ASSERT_EQ(original.Open(hornFile.c_str(), nullptr, WAVEFILE_READ), S_OK);
+    ASSERT_EQ(Value(original.format->wBitsPerSample), 8);
+    Bytes eightBit(original.GetSize());
+    DWORD read = 0;
+    ASSERT_EQ(original.Read(eightBit.data(), DWORD(eightBit.size()), &read), S_OK);
+    std::vector<int> values;
+    for (std::uint8_t b : eightBit) values.push_back((int(b) - 128) * 256);
+    const std::vector<std::int16_t> heard = ConvertToOutput(*original.format, eightBit.data(), read);
+    ASSERT_FALSE(heard.empty());
+
+    for (const EncodingInfo& e : kEncodings) {
+        SCOPED_TRACE(e.name);
+        DataCopy data("sound_today");
+        const Bytes horn = WavIn(e.encoding, original.format->nChannels, original.format->nSamplesPerSec, values);
+        WriteBytes(data.Path("media/race_hupe.wav"), std::string(horn.begin(), horn.end()));
+        GameSession session(data.Root(), FilesIn(data));
+        ASSERT_TRUE(session.Start());
+        EXPECT_TRUE(session.platform.MessageBoxes().empty());
+        std::size_t hornStarts = 0;
+        std::vector<std::int16_t> played;
+        session.Play(20, [&](std::uint64_t tick) {
+            Drive(session, tick);
+            if (tick == 10) session.platform.QueueKey(VK_F2);
+            if (tick == 11) {
+                hornStarts = session.sound->Starts("race_hupe.wav");
+                const RecordedBuffer* buffer = session.sound->Find("race_hupe.wav");
+                if (buffer) played = ConvertToOutput(buffer->format, buffer->data->data(), DWORD(buffer->data->size()));
+            }
+        });
+        EXPECT_EQ(hornStarts, 1u);
+        EXPECT_EQ(played, heard);
+        EXPECT_EQ(session.listsShown, 1);
     }
 }
 
@@ -245,7 +313,8 @@ TEST(CourseFileProblems, AreReportedOnTheTerminal) {
 }
 
 // At exit a table that cannot be saved leaves the old file as it was; the
-// player must learn that the new entry is lost.
+// player must learn that the new entry is lost. A table in a folder that takes
+// no new file is written in place and so kept.
 TEST(UnwritableHighscores, TeardownSaysTheTableWasNotSaved) {
     struct Case {
         const char* label;
@@ -268,9 +337,17 @@ TEST(UnwritableHighscores, TeardownSaysTheTableWasNotSaved) {
              return (folder / "high.dat").string();
          },
          false},
-        {"read-only folder",
+        {"read-only folder (written in place)",
          [](const fs::path& folder) {
              WriteBytes(folder / "high.dat", kSeededTable);
+             chmod(folder.c_str(), 0555);
+             return (folder / "high.dat").string();
+         },
+         true},
+        {"read-only file in a read-only folder",
+         [](const fs::path& folder) {
+             WriteBytes(folder / "high.dat", kSeededTable);
+             chmod((folder / "high.dat").c_str(), 0444);
              chmod(folder.c_str(), 0555);
              return (folder / "high.dat").string();
          },
@@ -294,6 +371,7 @@ TEST(UnwritableHighscores, TeardownSaysTheTableWasNotSaved) {
         if (c.saved) {
             EXPECT_EQ(said, "");
             EXPECT_EQ(ReadBytes(file).substr(0, 11), "12.345000,\r");
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
         } else {
             EXPECT_NE(said.find("\"" + file + "\""), std::string::npos) << said;
             EXPECT_NE(said.find("nicht gespeichert"), std::string::npos) << said;

@@ -1,5 +1,6 @@
 // Dialog templates and modal dialogs on the recording platform.
 #include <cstring>
+#include <ostream>
 
 #include "platform/dinput.h"
 #include "platform/port/win_resources.h"
@@ -375,11 +376,167 @@ TEST_F(DialogTest, TrackbarsAndRadioButtons) {
         d.PressKey(VK_ESCAPE);
     });
     EXPECT_EQ(Open(IDD_LIGHTING, SlidersProc), IDCANCEL);
-    EXPECT_EQ(procLog.hscrollPositions, (std::vector<int>{29, 29, 0, 0}));
+    EXPECT_EQ(procLog.hscrollPositions, (std::vector<int>{29, 29, 29, 0, 0, 0}));
     std::vector<WORD> notifications;
     for (auto& [message, wParam] : procLog.messages)
         if (message == WM_HSCROLL) notifications.push_back(LOWORD(wParam));
-    EXPECT_EQ(notifications, (std::vector<WORD>{TB_THUMBTRACK, TB_ENDTRACK, TB_THUMBTRACK, TB_ENDTRACK}));
+    EXPECT_EQ(notifications, (std::vector<WORD>{TB_THUMBTRACK, TB_THUMBPOSITION, TB_ENDTRACK, TB_THUMBTRACK,
+                                                TB_THUMBPOSITION, TB_ENDTRACK}));
+}
+
+// ---------------------------------------------------------------------------
+// Trackbars worked with the mouse and the keyboard, as the dialog procedure
+// sees it: each WM_HSCROLL's notification, the position in its high word, the
+// trackbar it names, and where that trackbar stands when the procedure asks.
+
+struct Scroll {
+    WORD notification;
+    WORD high;
+    int id;
+    int position;
+    bool operator==(const Scroll&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Scroll& s) {
+    return out << "{" << s.notification << ", " << s.high << ", " << s.id << ", " << s.position << "}";
+}
+std::vector<Scroll> scrolls;
+
+INT_PTR ScrollLogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            for (int id : {IDC_DIRECTIONAL_LEVEL, IDC_HEADLIGHT_LEVEL, IDC_AMBIENT_REFLECTION, IDC_DIFFUSE_REFLECTION,
+                           IDC_EMISSION})
+                SendDlgItemMessageA(dialog, id, TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
+            SendDlgItemMessageA(dialog, IDC_DIRECTIONAL_LEVEL, TBM_SETPOS, TRUE, 100);
+            CheckRadioButton(dialog, IDC_GROUP_FIELDS, IDC_GROUP_CAR, IDC_GROUP_FIELDS);
+            return TRUE;
+        case WM_HSCROLL: {
+            HWND control = reinterpret_cast<HWND>(lParam);
+            scrolls.push_back({LOWORD(wParam), HIWORD(wParam), GetDlgCtrlID(control),
+                               static_cast<int>(SendMessageA(control, TBM_GETPOS, 0, 0))});
+            return TRUE;
+        }
+        case WM_COMMAND:
+            if (wParam == IDOK || wParam == IDCANCEL) EndDialog(dialog, static_cast<INT_PTR>(wParam));
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+class TrackbarTest : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        scrolls.clear();
+    }
+    // Opens the lighting dialog, runs `act` in it, and closes it with OK.
+    void WithDialog(std::function<void(DialogDriver&)> act) {
+        platform.OnDialog(IDD_LIGHTING, [&](DialogDriver& d) {
+            act(d);
+            d.Click(IDOK);
+        });
+        ASSERT_EQ(Open(IDD_LIGHTING, ScrollLogProc), IDOK);
+    }
+};
+
+constexpr int kHeadlight = IDC_HEADLIGHT_LEVEL;
+
+TEST_F(TrackbarTest, TheDraggedThumbNotifiesAtEachNewPositionThenWhereItCameToRest) {
+    std::vector<int> live;
+    WithDialog([&](DialogDriver& d) {
+        d.PressTrackbar(kHeadlight);  // the button goes down on the thumb: nothing moves yet
+        EXPECT_TRUE(scrolls.empty());
+        for (int to : {10, 10, 40, 300}) {  // a move within one position is no drag; the end stops it
+            d.DragThumbTo(kHeadlight, to);
+            live.push_back(d.TrackbarPosition(kHeadlight));
+        }
+        d.ReleaseTrackbar(kHeadlight);
+        d.PressTrackbar(kHeadlight);  // taken and let go without a move
+        d.ReleaseTrackbar(kHeadlight);
+        EXPECT_EQ(d.TrackbarPosition(IDC_DIRECTIONAL_LEVEL), 100);
+    });
+    EXPECT_EQ(live, (std::vector<int>{10, 10, 40, 255}));
+    EXPECT_EQ(scrolls, (std::vector<Scroll>{{TB_THUMBTRACK, 10, kHeadlight, 10},
+                                            {TB_THUMBTRACK, 40, kHeadlight, 40},
+                                            {TB_THUMBTRACK, 255, kHeadlight, 255},
+                                            {TB_THUMBPOSITION, 255, kHeadlight, 255},
+                                            {TB_ENDTRACK, 0, kHeadlight, 255},
+                                            {TB_ENDTRACK, 0, kHeadlight, 255}}));
+}
+
+TEST_F(TrackbarTest, KeysAndChannelClicksMoveByLinePageAndToTheEnds) {
+    struct Case {
+        const char* what;
+        int from;
+        std::function<void(DialogDriver&)> act;
+        WORD notification;
+        int to;
+    };
+    auto key = [](UINT vk) { return [vk](DialogDriver& d) { d.PressKey(vk); }; };
+    auto channel = [](WORD page) { return [page](DialogDriver& d) { d.ClickTrackbarChannel(kHeadlight, page); }; };
+    const Case cases[] = {
+        {"Right", 100, key(VK_RIGHT), TB_LINEDOWN, 101},
+        {"Down", 100, key(VK_DOWN), TB_LINEDOWN, 101},
+        {"Left", 100, key(VK_LEFT), TB_LINEUP, 99},
+        {"Up", 100, key(VK_UP), TB_LINEUP, 99},
+        {"Page Down: a fifth of the range", 100, key(VK_NEXT), TB_PAGEDOWN, 151},
+        {"Page Up", 100, key(VK_PRIOR), TB_PAGEUP, 49},
+        {"Home", 100, key(VK_HOME), TB_TOP, 0},
+        {"End", 100, key(VK_END), TB_BOTTOM, 255},
+        {"Right at the end: stays, still notifies", 255, key(VK_RIGHT), TB_LINEDOWN, 255},
+        {"Page Up near the start stops at it", 30, key(VK_PRIOR), TB_PAGEUP, 0},
+        {"the channel right of the thumb", 100, channel(TB_PAGEDOWN), TB_PAGEDOWN, 151},
+        {"the channel left of the thumb, near the start", 30, channel(TB_PAGEUP), TB_PAGEUP, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WithDialog([&](DialogDriver& d) {
+            SendDlgItemMessageA(d.Window(), kHeadlight, TBM_SETPOS, TRUE, c.from);
+            d.PressTrackbar(kHeadlight);  // the click that gives it the keyboard
+            d.ReleaseTrackbar(kHeadlight);
+            scrolls.clear();
+            c.act(d);
+            EXPECT_EQ(d.TrackbarPosition(kHeadlight), c.to);
+        });
+        // Only the thumb's notifications carry the position; each move ends with TB_ENDTRACK.
+        EXPECT_EQ(scrolls, (std::vector<Scroll>{{c.notification, 0, kHeadlight, c.to},
+                                                {TB_ENDTRACK, 0, kHeadlight, c.to}}));
+    }
+}
+
+TEST_F(TrackbarTest, OnlyTheTrackbarClickedLastTakesTheKeysAndEscStillCancels) {
+    platform.OnDialog(IDD_LIGHTING, [&](DialogDriver& d) {
+        // At the start no trackbar has the keyboard: the arrows are the car's alone.
+        for (UINT vk : {VK_RIGHT, VK_LEFT, VK_HOME, VK_END, VK_NEXT}) d.PressKey(vk);
+        EXPECT_TRUE(scrolls.empty());
+        d.ClickTrackbarChannel(kHeadlight, TB_PAGEDOWN);
+        // Keys through the dialog's message loop, pressed and let go.
+        d.Platform().QueueKey(VK_RIGHT);
+        PostMessageA(d.Window(), WM_KEYUP, VK_RIGHT, 0);
+        d.RunFor(0);
+        EXPECT_EQ(d.TrackbarPosition(kHeadlight), 52);
+        d.Click(IDC_GROUP_CAR);  // the radio button takes the keyboard
+        d.PressKey(VK_RIGHT);
+        d.PressKey(VK_END);
+        EXPECT_EQ(d.TrackbarPosition(kHeadlight), 52);
+        d.DragTrackbar(IDC_DIRECTIONAL_LEVEL, 90);  // now the directional light's
+        d.PressKey(VK_LEFT);
+        EXPECT_EQ(d.TrackbarPosition(IDC_DIRECTIONAL_LEVEL), 89);
+        EXPECT_EQ(d.TrackbarPosition(kHeadlight), 52);
+        d.PressKey(VK_ESCAPE);
+    });
+    EXPECT_EQ(Open(IDD_LIGHTING, ScrollLogProc), IDCANCEL);
+    const int directional = IDC_DIRECTIONAL_LEVEL;
+    EXPECT_EQ(scrolls, (std::vector<Scroll>{{TB_PAGEDOWN, 0, kHeadlight, 51},
+                                            {TB_ENDTRACK, 0, kHeadlight, 51},
+                                            {TB_LINEDOWN, 0, kHeadlight, 52},
+                                            {TB_ENDTRACK, 0, kHeadlight, 52},
+                                            {TB_THUMBTRACK, 90, directional, 90},
+                                            {TB_THUMBPOSITION, 90, directional, 90},
+                                            {TB_ENDTRACK, 0, directional, 90},
+                                            {TB_LINEUP, 0, directional, 89},
+                                            {TB_ENDTRACK, 0, directional, 89}}));
 }
 
 TEST_F(DialogTest, NoAcceleratorsWhileADialogIsOpen) {

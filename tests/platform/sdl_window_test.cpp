@@ -9,12 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/dinput.h"
@@ -187,6 +189,27 @@ protected:
         SDL_SetWindowInputFocus(native);
         ValidateRect(window, nullptr);
     }
+
+    // Where a point of dialog `id`, given in dialog units, is on the screen:
+    // the dialog is centred in the client area, below a caption as high as
+    // the menu bar.
+    SDL_Point DialogPoint(int id, int x, int y) const {
+        const DialogTemplate* t = FindDialogResource(id);
+        int windowX = 0, windowY = 0, width = 0, height = 0;
+        SDL_GetWindowPosition(native, &windowX, &windowY);
+        SDL_GL_GetDrawableSize(native, &width, &height);
+        const int bx = UiBaseUnitX(), by = UiBaseUnitY();
+        const float menuBar = static_cast<float>(UiMenuBarHeight());
+        const float dialogWidth = static_cast<float>(DialogUnitsToPixelsX(t->cx, bx));
+        const float dialogHeight = static_cast<float>(DialogUnitsToPixelsY(t->cy, by));
+        const float left = std::floor(static_cast<float>(width) * 0.5f - dialogWidth * 0.5f);
+        const float top = std::floor(menuBar + (static_cast<float>(height) - menuBar) * 0.5f -
+                                     (dialogHeight + menuBar) * 0.5f) + menuBar;
+        return {windowX + static_cast<int>(left) + DialogUnitsToPixelsX(x, bx),
+                windowY + static_cast<int>(top) + DialogUnitsToPixelsY(y, by)};
+    }
+
+    static void Xdotool(const std::string& command) { EXPECT_EQ(std::system(("xdotool " + command).c_str()), 0); }
 
     static inline SdlWindowTest* self = nullptr;
     TestBackends backends{DesktopBackends()};
@@ -503,6 +526,238 @@ TEST_F(SdlWindowTest, TheArrowKeysStillReachTheKeyboardStateBehindADialog) {
     ASSERT_EQ(upWhileOpen.size(), 8u);
     EXPECT_EQ(upWhileOpen.front(), 0x00);
     EXPECT_EQ(upWhileOpen[6], 0x80);
+}
+
+// The lighting dialog's trackbars worked with the real mouse and keyboard:
+// what the dialog procedure is told, and where the trackbar stands when it asks.
+struct ScrollSeen {
+    WORD notification;
+    WORD high;
+    int id;
+    int position;
+    bool buttonHeld;  // the mouse button was still down
+};
+std::vector<ScrollSeen> scrollsSeen;
+bool buttonHeld = false;
+HWND lightingDialog = nullptr;
+
+INT_PTR ScrollSeenProc(HWND d, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            lightingDialog = d;
+            for (int id : {IDC_DIRECTIONAL_LEVEL, IDC_HEADLIGHT_LEVEL, IDC_AMBIENT_REFLECTION, IDC_DIFFUSE_REFLECTION,
+                           IDC_EMISSION})
+                SendDlgItemMessageA(d, id, TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
+            SendDlgItemMessageA(d, IDC_DIRECTIONAL_LEVEL, TBM_SETPOS, TRUE, 100);
+            CheckRadioButton(d, IDC_GROUP_FIELDS, IDC_GROUP_CAR, IDC_GROUP_FIELDS);
+            return TRUE;
+        case WM_HSCROLL: {
+            HWND control = reinterpret_cast<HWND>(lParam);
+            scrollsSeen.push_back({LOWORD(wParam), HIWORD(wParam), GetDlgCtrlID(control),
+                                   static_cast<int>(SendMessageA(control, TBM_GETPOS, 0, 0)), buttonHeld});
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
+}
+
+class SdlTrackbarTest : public SdlWindowTest {
+protected:
+    void SetUp() override {
+        SdlWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || std::string(driver) != "x11") GTEST_SKIP() << "not X11";
+        scrollsSeen.clear();
+        buttonHeld = false;
+        lightingDialog = nullptr;
+        Show();
+        SetTimer(window, 0, 40, nullptr);
+    }
+    // Runs the lighting dialog; `step` is called with each frame's number
+    // from 1 while the dialog is open, and ends it by returning false.
+    void RunLighting(std::function<bool(int)> step) {
+        int frame = 0;
+        onTick = [&] {
+            Frame();
+            if (!lightingDialog) return;
+            if (!step(++frame) || frame == 200) EndDialog(lightingDialog, IDOK);
+        };
+        EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LIGHTING), window,
+                                  ScrollSeenProc, 0),
+                  IDOK);
+    }
+};
+
+TEST_F(SdlTrackbarTest, TheDraggedThumbFollowsThePointerAndNotifiesBeforeTheButtonIsLetGo) {
+    // The headlight's trackbar (115, 53; 177 x 22 units) with its thumb at 0, at the left end.
+    const SDL_Point corner = DialogPoint(IDD_LIGHTING, 115, 53);
+    const int width = DialogUnitsToPixelsX(177, UiBaseUnitX());
+    const int y = corner.y + DialogUnitsToPixelsY(22, UiBaseUnitY()) / 2;
+    const int thumbX = corner.x + 7;
+    constexpr int kStep = 40, kSteps = 4;
+    int headlight = -1;
+    char command[96];
+    RunLighting([&](int frame) {
+        if (frame == 2) {
+            std::snprintf(command, sizeof command, "mousemove %d %d", thumbX, y);
+            Xdotool(command);
+        }
+        if (frame == 4) {
+            buttonHeld = true;
+            Xdotool("mousedown 1");
+        }
+        if (frame > 4 && frame <= 4 + 2 * kSteps && frame % 2 == 0) {
+            std::snprintf(command, sizeof command, "mousemove %d %d", thumbX + kStep * (frame - 4) / 2, y);
+            Xdotool(command);
+        }
+        if (frame == 16) {
+            buttonHeld = false;
+            Xdotool("mouseup 1");
+        }
+        if (frame < 22) return true;
+        headlight = static_cast<int>(SendDlgItemMessageA(lightingDialog, IDC_HEADLIGHT_LEVEL, TBM_GETPOS, 0, 0));
+        return false;
+    });
+    // The thumb's centre runs over the control's width less the thumb and a margin each side.
+    const int expected = static_cast<int>(std::lround(kStep * kSteps * 255.0 / (width - 15)));
+    ASSERT_GE(scrollsSeen.size(), 5u);
+    std::vector<ScrollSeen> track(scrollsSeen.begin(), scrollsSeen.end() - 2);
+    int last = 0;
+    for (const ScrollSeen& s : track) {
+        EXPECT_EQ(s.notification, TB_THUMBTRACK);
+        EXPECT_TRUE(s.buttonHeld);
+        EXPECT_EQ(s.id, IDC_HEADLIGHT_LEVEL);
+        EXPECT_EQ(s.high, s.position);
+        EXPECT_GT(s.position, last);
+        last = s.position;
+    }
+    EXPECT_GE(track.size(), 3u);  // one for every move of the pointer at least
+    EXPECT_NEAR(last, expected, 2);
+    const ScrollSeen& rest = scrollsSeen[scrollsSeen.size() - 2];
+    const ScrollSeen& end = scrollsSeen.back();
+    EXPECT_EQ(rest.notification, TB_THUMBPOSITION);
+    EXPECT_EQ(rest.high, last);
+    EXPECT_FALSE(rest.buttonHeld);
+    EXPECT_EQ(end.notification, TB_ENDTRACK);
+    EXPECT_EQ(end.high, 0);
+    EXPECT_EQ(end.position, last);
+    EXPECT_EQ(headlight, last);
+}
+
+TEST_F(SdlTrackbarTest, AButtonHeldOnTheChannelPagesTowardThePointerUntilTheThumbIsThere) {
+    const SDL_Point corner = DialogPoint(IDD_LIGHTING, 115, 53);
+    const int y = corner.y + DialogUnitsToPixelsY(22, UiBaseUnitY()) / 2;
+    char command[96];
+    RunLighting([&](int frame) {
+        if (frame == 2) {
+            // About position 94: the first page (51) falls short of it, the second (102) is there.
+            std::snprintf(command, sizeof command, "mousemove %d %d", corner.x + 100, y);
+            Xdotool(command);
+        }
+        if (frame == 4) {
+            buttonHeld = true;
+            Xdotool("mousedown 1");
+        }
+        if (frame == 34) {  // 1.2 seconds held
+            buttonHeld = false;
+            Xdotool("mouseup 1");
+        }
+        return frame < 40;
+    });
+    std::vector<std::tuple<WORD, int, bool>> seen;
+    for (const ScrollSeen& s : scrollsSeen) seen.emplace_back(s.notification, s.position, s.buttonHeld);
+    EXPECT_EQ(seen, (std::vector<std::tuple<WORD, int, bool>>{
+                        {TB_PAGEDOWN, 51, true}, {TB_PAGEDOWN, 102, true}, {TB_ENDTRACK, 102, false}}));
+}
+
+TEST_F(SdlTrackbarTest, AClickedTrackbarTakesItsKeysWhileTheCarStillSeesThem) {
+    IDirectInput8A* input = nullptr;
+    IDirectInputDevice8A* keyboard = nullptr;
+    ASSERT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                 reinterpret_cast<void**>(&input), nullptr),
+              DI_OK);
+    ASSERT_EQ(input->CreateDevice(GUID_SysKeyboard, &keyboard, nullptr), DI_OK);
+    ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
+    ASSERT_EQ(keyboard->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    const SDL_Point corner = DialogPoint(IDD_LIGHTING, 115, 53);
+    const int y = corner.y + DialogUnitsToPixelsY(22, UiBaseUnitY()) / 2;
+    const SDL_Point autoRadio = DialogPoint(IDD_LIGHTING, 65 + 4, 111 + 5);
+    size_t beforeClick = 0, beforeHeldRight = 0, afterHeldRight = 0, beforeRadioKey = 0;
+    bool rightSeenByTheCar = false;
+    char command[96];
+    RunLighting([&](int frame) {
+        switch (frame) {
+            case 2:
+                Xdotool("key Right End");  // no trackbar has the keyboard yet
+                break;
+            case 6:
+                beforeClick = scrollsSeen.size();
+                // The channel right of the thumb at 0: a page.
+                std::snprintf(command, sizeof command, "mousemove %d %d click 1", corner.x + 100, y);
+                Xdotool(command);
+                break;
+            case 10:
+                Xdotool("key End");
+                break;
+            case 12:
+                Xdotool("key Page_Up");
+                break;
+            case 14:
+                Xdotool("key Left");
+                break;
+            case 16:
+                beforeHeldRight = scrollsSeen.size();
+                Xdotool("keydown Right");
+                break;
+            case 20:
+                Xdotool("keyup Right");
+                break;
+            case 24:
+                afterHeldRight = scrollsSeen.size();
+                std::snprintf(command, sizeof command, "mousemove %d %d click 1", autoRadio.x, autoRadio.y);
+                Xdotool(command);
+                break;
+            case 28:
+                beforeRadioKey = scrollsSeen.size();
+                Xdotool("key Left End");
+                break;
+            case 32:
+                return false;
+            default:
+                break;
+        }
+        BYTE keys[256];
+        if (frame > 16 && frame < 20 && keyboard->GetDeviceState(sizeof keys, keys) == DI_OK && keys[DIK_RIGHT])
+            rightSeenByTheCar = true;
+        return true;
+    });
+    SafeRelease(keyboard);
+    SafeRelease(input);
+    auto notifications = [](size_t from, size_t to) {
+        std::vector<std::pair<WORD, int>> out;
+        for (size_t i = from; i < to && i < scrollsSeen.size(); ++i)
+            out.push_back({scrollsSeen[i].notification, scrollsSeen[i].position});
+        return out;
+    };
+    EXPECT_EQ(beforeClick, 0u);
+    using Seen = std::vector<std::pair<WORD, int>>;
+    EXPECT_EQ(notifications(beforeClick, beforeHeldRight),
+              (Seen{{TB_PAGEDOWN, 51}, {TB_ENDTRACK, 51}, {TB_BOTTOM, 255}, {TB_ENDTRACK, 255},
+                    {TB_PAGEUP, 204}, {TB_ENDTRACK, 204}, {TB_LINEUP, 203}, {TB_ENDTRACK, 203}}));
+    // Held, the key may repeat: a line each time, one TB_ENDTRACK at the release.
+    Seen held = notifications(beforeHeldRight, afterHeldRight);
+    ASSERT_GE(held.size(), 2u);
+    for (size_t i = 0; i + 1 < held.size(); ++i) EXPECT_EQ(held[i], (std::pair<WORD, int>{TB_LINEDOWN, 204 + int(i)}));
+    EXPECT_EQ(held.back().first, TB_ENDTRACK);
+    EXPECT_TRUE(rightSeenByTheCar);
+    // The radio button took the keyboard from the trackbar.
+    EXPECT_EQ(afterHeldRight, beforeRadioKey);
+    EXPECT_EQ(scrollsSeen.size(), beforeRadioKey);
+    for (const ScrollSeen& s : scrollsSeen) EXPECT_EQ(s.id, IDC_HEADLIGHT_LEVEL);
 }
 
 TEST_F(SdlWindowTest, ThePollingLoopWaitsInsteadOfSpinning) {

@@ -1,6 +1,8 @@
 // Reading and writing high.dat: the format, round trips, bad files and files
 // that cannot be written.
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -109,8 +111,11 @@ TEST_F(HighscoreFileTest, BadFilesGiveDefinedRows) {
         {"infinity", "inf,Hans\r\n", {{0.0f, "Hans"}}},
         {"beyond the float range", "1e39,Hans\r\n", {{0.0f, "Hans"}}},
         {"negative time", "-3.5,Hans\r\n20,Anna\r\n", {{0.0f, "Hans"}, {20.0f, "Anna"}}},
-        {"empty lines are empty rows", "12.5,A\r\n\r\n\n20,B\r\n",
-         {{12.5f, "A"}, {0.0f, ""}, {0.0f, ""}, {20.0f, "B"}}},
+        {"blank lines are no rows and push no row out", "\r\n1,a\r\n\r\n2,b\n \t\r\n3,c\r\n4,d\r\n\n\n5,e\r\n\r\n",
+         {{1.0f, "a"}, {2.0f, "b"}, {3.0f, "c"}, {4.0f, "d"}, {5.0f, "e"}}},
+        {"only blank lines", "\r\n\n  \r\n\t\n", {}},
+        {"empty row written by the game is a row", "12.5,A\r\n0.000000,\r\n20,B\r\n",
+         {{12.5f, "A"}, {0.0f, ""}, {20.0f, "B"}}},
         {"line without comma is all time", "12.5\r\nHans\r\n20,B\r\n", {{12.5f, ""}, {0.0f, ""}, {20.0f, "B"}}},
         {"control characters in a name become blanks", "12.5,a\tb" + std::string(1, '\0') + "c\rd\r\n",
          {{12.5f, "a b c d"}}},
@@ -180,7 +185,11 @@ TEST_F(HighscoreFileTest, TableThatCannotBeWrittenLosesNothing) {
     };
     const Case cases[] = {
         {"read-only file", [](const fs::path&, const std::string& f) { ASSERT_EQ(chmod(f.c_str(), 0444), 0); }},
-        {"read-only folder", [](const fs::path& d, const std::string&) { ASSERT_EQ(chmod(d.c_str(), 0555), 0); }},
+        {"read-only file in a read-only folder",
+         [](const fs::path& d, const std::string& f) {
+             ASSERT_EQ(chmod(f.c_str(), 0444), 0);
+             ASSERT_EQ(chmod(d.c_str(), 0555), 0);
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -201,23 +210,103 @@ TEST_F(HighscoreFileTest, TableThatCannotBeWrittenLosesNothing) {
 
 TEST_F(HighscoreFileTest, SaveFailingHalfwayKeepsTheOldTable) {
     const std::string old = "42.000000,Alt\r\n";
-    WriteFile(file, old);
-    HighscoreTable table(file);
-    Fill(table, {{12.5f, "Neu mit einem recht langen Namen"}, {20.0f, "Noch einer"}});
+    // Through a temporary file, and written in place in a read-only folder.
+    for (const mode_t folderMode : {0700, 0555}) {
+        SCOPED_TRACE(folderMode == 0700 ? "writable folder" : "read-only folder");
+        chmod(folder.c_str(), 0700);
+        WriteFile(file, old);
+        ASSERT_EQ(chmod(folder.c_str(), folderMode), 0);
+        HighscoreTable table(file);
+        Fill(table, {{12.5f, "Neu mit einem recht langen Namen"}, {20.0f, "Noch einer"}});
 
-    // A file size limit makes the write fail after a few bytes, as a full disk would.
-    rlimit previous {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
-    rlimit small = previous;
-    small.rlim_cur = 16;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool saved = table.Save();
-    setrlimit(RLIMIT_FSIZE, &previous);
-    signal(SIGXFSZ, previousHandler);
+        // A file size limit makes the write fail after a few bytes, as a full disk would.
+        rlimit previous {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+        rlimit small = previous;
+        small.rlim_cur = 16;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool saved = table.Save();
+        setrlimit(RLIMIT_FSIZE, &previous);
+        signal(SIGXFSZ, previousHandler);
 
-    EXPECT_FALSE(saved);
-    EXPECT_EQ(ReadFile(file), old);
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(ReadFile(file), old);
+        EXPECT_EQ(FolderEntries(), std::vector<std::string>{"high.dat"});
+    }
+}
+
+// Where no new file can be made beside the table, a table file the player may
+// write is written in place: the same file (same inode, same permissions)
+// holds the new table, and nothing else appears in the folder.
+TEST_F(HighscoreFileTest, TableInAFolderThatTakesNoNewFileIsWrittenInPlace) {
+    struct Case {
+        const char* label;
+        std::string name;  // of the table file
+        mode_t folderMode;
+    };
+    // A name so long that the temporary name beside it exceeds the longest
+    // name the file system takes: making that file fails for every user.
+    const Case cases[] = {
+        {"read-only folder", "high.dat", 0555},
+        {"no room for a temporary name", std::string(250, 'h'), 0700},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        chmod(folder.c_str(), 0700);
+        const std::string path = (folder / c.name).string();
+        WriteFile(path, "42.000000,Alt mit einem langen Namen\r\n99.000000,Noch einer\r\n");
+        ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+        struct stat before {};
+        ASSERT_EQ(stat(path.c_str(), &before), 0);
+        ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+        testing::internal::CaptureStderr();
+        {
+            HighscoreTable table(path);
+            table.Insert(10000);
+        }  // the teardown saves
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(ReadFile(path), "10.000000,\r\n42.000000,Alt mit einem langen Namen\r\n99.000000,Noch einer\r\n"
+                                  "0.000000,\r\n0.000000,\r\n");
+        struct stat after {};
+        ASSERT_EQ(stat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode & 07777, 0640u);
+        EXPECT_EQ(FolderEntries(), std::vector<std::string>{c.name});
+        chmod(folder.c_str(), 0700);
+        fs::remove(path);
+    }
+}
+
+// A folder marked immutable takes no new file even from root, whose rights
+// pass over a read-only folder; the file in it may still be written. Setting
+// the mark needs the right to do so and a file system that has it.
+TEST_F(HighscoreFileTest, TableInAnImmutableFolderIsWrittenInPlace) {
+    WriteFile(file, "42.000000,Alt\r\n");
+    const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(dirFd, 0);
+    int flags = 0;
+    if (ioctl(dirFd, FS_IOC_GETFLAGS, &flags) != 0) {
+        close(dirFd);
+        GTEST_SKIP() << "no attributes on this file system";
+    }
+    const int immutable = flags | FS_IMMUTABLE_FL;
+    if (ioctl(dirFd, FS_IOC_SETFLAGS, &immutable) != 0) {
+        close(dirFd);
+        GTEST_SKIP() << "cannot mark a folder immutable here";
+    }
+    const bool creatingFails = open((folder / "probe").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600) < 0;
+    bool saved = false;
+    {
+        HighscoreTable table(file);
+        table.Insert(10000);
+        saved = table.Save();
+    }
+    ioctl(dirFd, FS_IOC_SETFLAGS, &flags);
+    close(dirFd);
+    EXPECT_TRUE(creatingFails);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(ReadFile(file), "10.000000,\r\n42.000000,Alt\r\n0.000000,\r\n0.000000,\r\n0.000000,\r\n");
     EXPECT_EQ(FolderEntries(), std::vector<std::string>{"high.dat"});
 }
 

@@ -121,7 +121,8 @@ TEST_F(SdlSound, DeviceChecksItsArguments) {
     EXPECT_EQ(device->DuplicateSoundBuffer(primary, &copy), DSERR_INVALIDCALL);
     primary->Release();
 
-    WAVEFORMATEX bits24 = Format(1, 22050, 24), rateTooLow = Format(1, 50, 16), mono = Format(1, 22050, 16);
+    WAVEFORMATEX bits12 = Format(1, 22050, 12), rateTooLow = Format(1, 50, 16), mono = Format(1, 22050, 16);
+    bits12.nBlockAlign = 2;
     struct Case {
         const char* name;
         DWORD size, flags, bytes;
@@ -131,7 +132,7 @@ TEST_F(SdlSound, DeviceChecksItsArguments) {
         {"wrong descriptor size", 20, 0, 100, &mono, DSERR_INVALIDPARAM},
         {"no format", sizeof(DSBUFFERDESC), 0, 100, nullptr, DSERR_INVALIDPARAM},
         {"too small", sizeof(DSBUFFERDESC), 0, 2, &mono, DSERR_INVALIDPARAM},
-        {"24 bits", sizeof(DSBUFFERDESC), 0, 100, &bits24, DSERR_BADFORMAT},
+        {"12 bits", sizeof(DSBUFFERDESC), 0, 100, &bits12, DSERR_BADFORMAT},
         {"rate out of range", sizeof(DSBUFFERDESC), 0, 100, &rateTooLow, DSERR_BADFORMAT},
         {"primary with a size", sizeof(DSBUFFERDESC), DSBCAPS_PRIMARYBUFFER, 100, nullptr, DSERR_INVALIDPARAM},
     };
@@ -219,6 +220,37 @@ TEST_F(SdlSound, PlayedSoundAppearsOnceInTheMix) {
     EXPECT_EQ(first % 2, 0u);
     ASSERT_EQ(end - first, expected.size());
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), mixed.begin() + std::ptrdiff_t(first)));
+}
+
+// 24 and 32 bits, float and the extensible format, loaded by the game as its
+// crash sound: the mix holds each sample's upper 16 bits, the rest dropped.
+TEST_F(SdlSound, TodaysEncodingsAreHeardAsTheirUpperSixteenBits) {
+    const std::vector<int> tone = Tone(700, -1400);
+    for (const EncodingInfo& e : kEncodings) {
+        SCOPED_TRACE(e.name);
+        TempDir dir;
+        std::vector<std::int16_t> mixed;
+        {
+            DiskCapture capture(dir.path);
+            std::vector<Bytes> files = GameFolder::DefaultSounds();
+            files[SOUND_CRASH] = WavIn(e.encoding, 1, 22050, tone);
+            {
+                GameFolder folder(files);
+                GameSounds game;
+                ASSERT_EQ(game.Init(nullptr), 0);
+                ASSERT_EQ(game.Play(SOUND_CRASH, 0), S_OK);
+                ASSERT_TRUE(WaitUntilStopped(game.sounds[SOUND_CRASH]->buffers[0]));
+            }
+            mixed = ReadSamples(capture.file);
+        }
+        auto [first, end] = SoundingRange(mixed);
+        ASSERT_LT(first, mixed.size()) << "nothing was heard";
+        ASSERT_EQ(end - first, tone.size() * 2);
+        for (size_t i = 0; i < tone.size(); ++i) {
+            ASSERT_EQ(mixed[first + 2 * i], tone[i]) << i;
+            ASSERT_EQ(mixed[first + 2 * i + 1], tone[i]) << i;
+        }
+    }
 }
 
 TEST_F(SdlSound, LoopingSoundLoopsUntilStopped) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -60,6 +61,99 @@ inline Bytes Fmt(unsigned channels, unsigned rate, unsigned bits) {
 
 inline Bytes Wav(unsigned channels, unsigned rate, unsigned bits, const Bytes& samples) {
     return Riff(Cat({Fmt(channels, rate, bits), Chunk("data", samples)}));
+}
+
+// The sample encodings today's tools write besides 8 and 16 bits: plain tags,
+// and WAVE_FORMAT_EXTENSIBLE naming PCM or float as its encoding.
+enum class Encoding { Pcm24, Pcm32, Float32, ExtensiblePcm24In32, ExtensibleFloat32, ExtensiblePcm16 };
+
+struct EncodingInfo {
+    Encoding encoding;
+    const char* name;
+    unsigned tag, containerBits, validBits;
+};
+
+inline const EncodingInfo kEncodings[] = {
+    {Encoding::Pcm24, "24-bit PCM", 1, 24, 24},
+    {Encoding::Pcm32, "32-bit PCM", 1, 32, 32},
+    {Encoding::Float32, "32-bit float", 3, 32, 32},
+    {Encoding::ExtensiblePcm24In32, "extensible, 24 bits of PCM in 32", 0xFFFE, 32, 24},
+    {Encoding::ExtensibleFloat32, "extensible, 32-bit float", 0xFFFE, 32, 32},
+    {Encoding::ExtensiblePcm16, "extensible, 16-bit PCM", 0xFFFE, 16, 16},
+};
+
+inline const EncodingInfo& InfoOf(Encoding e) {
+    for (const EncodingInfo& info : kEncodings)
+        if (info.encoding == e) return info;
+    return kEncodings[0];
+}
+
+// The encoding GUIDs of the extensible format: PCM 1, float 3, and the rest
+// of the GUID shared by all of them.
+inline Bytes SubFormat(std::uint32_t code) {
+    Bytes b;
+    Put32(b, code);
+    Put16(b, 0x0000);
+    Put16(b, 0x0010);
+    for (std::uint8_t x : {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}) b.push_back(x);
+    return b;
+}
+
+// The data of a 40-byte extensible format chunk.
+inline Bytes ExtensibleFormat(unsigned channels, unsigned rate, unsigned containerBits, unsigned validBits,
+                              const Bytes& subFormat) {
+    Bytes b = FormatHead(0xFFFE, channels, rate, containerBits);
+    Put16(b, 22);
+    Put16(b, validBits);
+    Put32(b, channels == 1 ? 0x4 : 0x3);  // front centre; front left and right
+    b.insert(b.end(), subFormat.begin(), subFormat.end());
+    return b;
+}
+
+// The data of the format chunk of `e`.
+inline Bytes FormatOf(Encoding e, unsigned channels, unsigned rate) {
+    const EncodingInfo& info = InfoOf(e);
+    if (info.tag != 0xFFFE) {
+        Bytes b = FormatHead(info.tag, channels, rate, info.containerBits);
+        if (info.tag != 1) Put16(b, 0);
+        return b;
+    }
+    return ExtensibleFormat(channels, rate, info.containerBits, info.validBits,
+                            SubFormat(e == Encoding::ExtensibleFloat32 ? 3 : 1));
+}
+
+// 16-bit sample values written in `e`. The bits below the upper 16 carry
+// noise where the encoding has any, which the 16-bit mix must drop; so each
+// value comes back from the mix as it was.
+inline Bytes Encode(Encoding e, const std::vector<int>& values) {
+    Bytes b;
+    std::uint8_t noise = 0x35;
+    for (int v : values) {
+        const std::uint32_t upper = std::uint32_t(std::uint16_t(std::int16_t(v)));
+        noise = std::uint8_t(noise * 5 + 1);
+        switch (e) {
+            case Encoding::Pcm24:
+                b.push_back(noise);
+                Put16(b, upper);
+                break;
+            case Encoding::Pcm32: Put32(b, upper << 16 | noise << 8 | std::uint8_t(noise ^ 0xFF)); break;
+            case Encoding::ExtensiblePcm24In32: Put32(b, upper << 16 | noise << 8); break;  // low 8 bits unused
+            case Encoding::Float32:
+            case Encoding::ExtensibleFloat32: {
+                const float f = float(std::int16_t(v)) / 32768.0f;
+                std::uint32_t bits;
+                std::memcpy(&bits, &f, sizeof bits);
+                Put32(b, bits);
+                break;
+            }
+            case Encoding::ExtensiblePcm16: Put16(b, upper); break;
+        }
+    }
+    return b;
+}
+
+inline Bytes WavIn(Encoding e, unsigned channels, unsigned rate, const std::vector<int>& values) {
+    return Riff(Cat({Chunk("fmt ", FormatOf(e, channels, rate)), Chunk("data", Encode(e, values))}));
 }
 
 // Bytes 0, 1, 2, ... wrapping at 251 so that no two nearby offsets look alike.

@@ -30,8 +30,36 @@ std::vector<GoodFile> GoodFiles() {
     Put16(adpcm, 4);
     for (std::uint8_t b : {0xA1, 0xB2, 0xC3, 0xD4}) adpcm.push_back(b);
     adpcm.push_back(0x55);  // one byte more than the count: skipped by the ascend
+    const Bytes extensible = ExtensibleFormat(2, 48000, 32, 24, SubFormat(1));
+    const Bytes plainFmt = Fmt(1, 22050, 8);
+    const Bytes whole = Wav(1, 22050, 8, data);
+    // Cut inside the data: the data chunk still claims all 300 bytes.
+    const Bytes cut(whole.begin(), whole.end() - 199);
+    Bytes wholeFileSize = whole;  // a RIFF size that counts the RIFF header too
+    wholeFileSize[4] = std::uint8_t(whole.size());
+    wholeFileSize[5] = std::uint8_t(whole.size() >> 8);
     return {
         {"plain", Wav(1, 22050, 8, data), 1, 1, 22050, 8, 0, {}, data},
+        {"extensible, its 22 extra bytes kept", Riff(Cat({Chunk("fmt ", extensible), Chunk("data", data)})), 0xFFFE,
+         2, 48000, 32, 22, Bytes(extensible.begin() + 18, extensible.end()), data},
+        {"float", Riff(Cat({Chunk("fmt ", FormatOf(Encoding::Float32, 1, 44100)), Chunk("data", data)})), 3, 1,
+         44100, 32, 0, {}, data},
+        {"24-bit PCM", Riff(Cat({Chunk("fmt ", FormatOf(Encoding::Pcm24, 2, 44100)), Chunk("data", data)})), 1, 2,
+         44100, 24, 0, {}, data},
+        {"file cut short inside the data", cut, 1, 1, 22050, 8, 0, {}, Bytes(data.begin(), data.begin() + 101)},
+        {"data size beyond the file", Riff(Cat({plainFmt, Chunk("data", data, 5000)})), 1, 1, 22050, 8, 0, {}, data},
+        {"RIFF size beyond the file", Riff(Cat({plainFmt, Chunk("data", data)}), "WAVE", 100000), 1, 1, 22050, 8, 0,
+         {}, data},
+        {"RIFF size counting the whole file", wholeFileSize, 1, 1, 22050, 8, 0, {}, data},
+        {"sizes never filled in", Riff(Cat({plainFmt, Chunk("data", data, 0xFFFFFFFF)}), "WAVE", 0xFFFFFFFF), 1, 1,
+         22050, 8, 0, {}, data},
+        // The whole data chunk is in the file, but the RIFF chunk ends 10 bytes into it.
+        {"data chunk larger than the RIFF chunk",
+         Riff(Cat({plainFmt, Chunk("data", data)}), "WAVE", 4 + plainFmt.size() + 8 + 10), 1, 1, 22050, 8, 0, {},
+         data},
+        {"short LIST chunks", Riff(Cat({Chunk("LIST", {}), plainFmt, Chunk("LIST", Bytes{'a', 'b', 'c'}),
+                                        Chunk("data", data)})),
+         1, 1, 22050, 8, 0, {}, data},
         {"pcm with 18-byte fmt", Riff(Cat({Chunk("fmt ", fmt18), Chunk("data", data)})), 1, 2, 22050, 16, 0, {},
          data},
         {"pcm fmt with a stray count", Riff(Cat({Chunk("fmt ", fmt18Count), Chunk("data", data)})), 1, 2, 22050, 16,
@@ -123,9 +151,9 @@ TEST(WaveFile, RejectsBrokenFiles) {
     hugeExtra.resize(24);
     Bytes adpcm16 = AdpcmHead();  // non-PCM without room for its count
     Bytes dataBeyondParent = Cat({Riff(Fmt(1, 22050, 8)), Chunk("data", data)});
-    // The whole data chunk is in the file, but the RIFF chunk ends 10 bytes into it.
-    Bytes dataLargerThanParent = Riff(Cat({Fmt(1, 22050, 8), Chunk("data", data)}), "WAVE",
-                                      4 + Fmt(1, 22050, 8).size() + 8 + 10);
+    Bytes fmtCutShort = Riff(Fmt(1, 22050, 8));
+    fmtCutShort.resize(fmtCutShort.size() - 6);
+    Bytes riffWithoutFormType{'R', 'I', 'F', 'F', 100, 0, 0, 0, 'W', 'A'};
     struct Case {
         const char* name;
         Bytes file;
@@ -138,10 +166,9 @@ TEST(WaveFile, RejectsBrokenFiles) {
         {"missing data", Riff(Fmt(1, 22050, 8))},
         {"fmt shorter than 16", Riff(Cat({Chunk("fmt ", shortFmt), Chunk("data", data)}))},
         {"sub-chunk header cut short", Riff(Cat({Fmt(1, 22050, 8), Bytes{'d', 'a', 't'}}))},
-        {"data size beyond the file", Riff(Cat({Fmt(1, 22050, 8), Chunk("data", data, 5000)}))},
-        {"RIFF size beyond the file", Riff(Cat({Fmt(1, 22050, 8), Chunk("data", data)}), "WAVE", 100000)},
         {"data chunk outside the RIFF chunk", dataBeyondParent},
-        {"data chunk larger than the RIFF chunk", dataLargerThanParent},
+        {"file cut short inside the fmt chunk", fmtCutShort},
+        {"RIFF chunk without room for its form type", riffWithoutFormType},
         {"extra-byte count beyond the fmt chunk", Riff(Cat({Chunk("fmt ", hugeExtra), Chunk("data", data)}))},
         {"non-pcm fmt without its count", Riff(Cat({Chunk("fmt ", adpcm16), Chunk("data", data)}))},
     };

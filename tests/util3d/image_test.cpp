@@ -144,6 +144,82 @@ TEST(ImageDecode, JpegColourAndGrey) {
     }
 }
 
+// How many warnings libjpeg gives on the way through a whole file.
+long JpegWarnings(const Bytes& bytes) {
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    errors.output_message = [](j_common_ptr) {};
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    jpeg_start_decompress(&info);
+    std::vector<std::uint8_t> row(std::size_t(info.output_width) * std::size_t(info.output_components));
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW p = row.data();
+        jpeg_read_scanlines(&info, &p, 1);
+    }
+    jpeg_finish_decompress(&info);
+    const long warnings = errors.num_warnings;
+    jpeg_destroy_decompress(&info);
+    return warnings;
+}
+
+std::size_t MarkerAt(const Bytes& jpeg, std::uint8_t marker) {
+    for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == marker) return i;
+    return jpeg.size();
+}
+
+// Warnings are no failures: the image decodes as image viewers show it.
+TEST(ImageDecode, JpegWarningsKeepTheDecodedImage) {
+    const Bytes jpeg = EncodeJpeg(16, 256, 200, 100, 50, false);
+    bool ok = false;
+    const Image whole = Decode(jpeg, &ok);
+    ASSERT_TRUE(ok);
+    const std::size_t scan = MarkerAt(jpeg, 0xDA);
+    const std::size_t end = jpeg.size() - 2;  // the end-of-image marker
+    ASSERT_LT(scan, end);
+    ASSERT_EQ(MarkerAt(jpeg, 0xD9), end);
+    const Bytes junk = {0x12, 0x34, 0x56, 0x78, 0x9A};
+    auto insert = [&](std::size_t at) {
+        Bytes b = jpeg;
+        b.insert(b.begin() + long(at), junk.begin(), junk.end());
+        return b;
+    };
+    // Cut in the middle of the coded picture: no end of image, half the rows.
+    const Bytes cut(jpeg.begin(), jpeg.begin() + long(scan + (end - scan) / 2));
+
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        bool whole;  // the same image as the whole file gives
+    } cases[] = {
+        {"stray bytes before the start of scan", insert(scan), true},
+        {"stray bytes before the end of image", insert(end), true},
+        {"cut short inside the picture", cut, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(JpegWarnings(c.bytes), 0);  // the fixture does what it says
+        std::string error;
+        const Image image = Decode(c.bytes, &ok, &error);
+        ASSERT_TRUE(ok) << error;
+        ASSERT_EQ(image.width, 16u);
+        ASSERT_EQ(image.height, 256u);
+        if (c.whole) {
+            EXPECT_EQ(image.pixels, whole.pixels);
+            continue;
+        }
+        // The rows that were there keep their colour; the rest come out grey.
+        const std::vector<std::uint32_t> firstRow(whole.pixels.begin(), whole.pixels.begin() + 16);
+        EXPECT_EQ(std::vector<std::uint32_t>(image.pixels.begin(), image.pixels.begin() + 16), firstRow);
+        EXPECT_NE(image.pixels.back(), whole.pixels.back());
+        for (int shift : {0, 8, 16})
+            EXPECT_NEAR(int((image.pixels.back() >> shift) & 0xFF), 128, 3) << std::hex << image.pixels.back();
+    }
+}
+
 TEST(ImageDecode, BmpDepthsAndRunLengths) {
     // Expected 2 x 2: top row red, green; bottom row blue, white.
     const std::vector<std::uint32_t> expected = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF};
@@ -273,7 +349,7 @@ TEST(ImageDecode, BrokenAndAbsurdImagesFailWithoutAllocating) {
              return b;
          }()},
         {"PNG claims 100000 pixels wide", hugePng},
-        {"JPEG truncated", Bytes(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2))},
+        {"JPEG cut short inside its header", Bytes(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2))},
         {"JPEG header only", Bytes(jpeg.begin(), jpeg.begin() + 4)},
         {"JPEG claims 65535 x 65535", hugeJpeg},
         {"BMP claims more rows than it has", MakeBmp(24, 0, {1, 2, 3, 0}, {}, 1, 8000)},

@@ -122,8 +122,27 @@ inline Bytes TextToBinary(const Bytes& text, BinaryOptions options = {}) {
     bool templateNext = false;
     std::size_t i = 16;
     auto at = [&](std::size_t k) { return k < text.size() ? char(text[k]) : '\0'; };
+    // Names may hold bytes above 127 and start with a digit ("3DS_Box").
+    auto nameStart = [&](std::size_t k) {
+        unsigned char u = static_cast<unsigned char>(at(k));
+        return std::isalpha(u) || u == '_' || u >= 0x80;
+    };
+    auto nameChar = [&](std::size_t k) {
+        return nameStart(k) || std::isdigit(static_cast<unsigned char>(at(k))) || at(k) == '-' || at(k) == '.';
+    };
+    auto numberEnd = [&](std::size_t k, bool* real) {
+        std::size_t end = k + 1;
+        auto exponent = [&](std::size_t e) { return at(e) == 'e' || at(e) == 'E'; };
+        while (std::isdigit(static_cast<unsigned char>(at(end))) || at(end) == '.' || exponent(end) ||
+               ((at(end) == '-' || at(end) == '+') && exponent(end - 1))) {
+            *real |= at(end) == '.' || at(end) == 'e' || at(end) == 'E';
+            ++end;
+        }
+        return end;
+    };
     while (i < text.size()) {
         char c = at(i);
+        bool real = false;
         if (std::isspace(static_cast<unsigned char>(c))) {
             ++i;
         } else if (c == '#' || (c == '/' && at(i + 1) == '/')) {
@@ -153,16 +172,10 @@ inline Bytes TextToBinary(const Bytes& text, BinaryOptions options = {}) {
                 Put32(out, 20);
             }
             i = end + 1;
-        } else if (std::isdigit(static_cast<unsigned char>(c)) || c == '-' ||
+        } else if ((std::isdigit(static_cast<unsigned char>(c)) && !nameStart(numberEnd(i, &real))) || c == '-' ||
                    (c == '.' && std::isdigit(static_cast<unsigned char>(at(i + 1))))) {
-            std::size_t end = i + 1;
-            bool real = false;
-            auto exponent = [&](std::size_t k) { return at(k) == 'e' || at(k) == 'E'; };
-            while (std::isdigit(static_cast<unsigned char>(at(end))) || at(end) == '.' || exponent(end) ||
-                   ((at(end) == '-' || at(end) == '+') && exponent(end - 1))) {
-                real |= at(end) == '.' || at(end) == 'e' || at(end) == 'E';
-                ++end;
-            }
+            real = false;
+            std::size_t end = numberEnd(i, &real);
             double v = std::stod(std::string(text.begin() + long(i), text.begin() + long(end)));
             i = end;
             if (templateDepth > 0) {
@@ -173,12 +186,10 @@ inline Bytes TextToBinary(const Bytes& text, BinaryOptions options = {}) {
                 listReal = real;
                 list.push_back(v);
             }
-        } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
+        } else if (nameStart(i) || std::isdigit(static_cast<unsigned char>(c))) {
             flush();
             std::size_t end = i;
-            while (std::isalnum(static_cast<unsigned char>(at(end))) || at(end) == '_' || at(end) == '-' ||
-                   at(end) == '.')
-                ++end;
+            while (nameChar(end)) ++end;
             std::string word(text.begin() + long(i), text.begin() + long(end));
             i = end;
             static const std::pair<const char*, int> kTypes[] = {

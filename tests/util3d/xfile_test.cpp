@@ -155,6 +155,184 @@ TEST_F(XFileTest, NormalsPerCornerSplitVerticesAndShortMaterialIndexListsRepeatT
     ExpectPosition(VertexAt(r.data, 4), 1, 0, 0);
 }
 
+// The frames of the character fixture: Scene_Root (10 along z) holds the bones
+// and Body (twice the size); 3DS_Neck (3 up) has a coloured triangle without
+// materials; Kopf_Äußeres (5 up) has a triangle using Skin by reference. Every
+// frame is named by an animation as well.
+void ExpectCharacter(const Loaded& r) {
+    ASSERT_EQ(r.hr, S_OK);
+    EXPECT_EQ(r.fvf, DWORD(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1));
+    ASSERT_EQ(r.materials.size(), 3u) << "Skin, the default for the neck, Skin again for the head";
+    for (int i : {0, 2}) {
+        ExpectColor(r.materials[i].material.Diffuse, 1.0f, 0.8f, 0.6f, 1.0f);
+        EXPECT_FLOAT_EQ(r.materials[i].material.Power, 12.0f);
+        EXPECT_EQ(r.materials[i].name, "textures\\body.png") << "the name is handed on as written";
+    }
+    EXPECT_FALSE(r.materials[1].hasName);
+    ExpectColor(r.materials[1].material.Diffuse, 0.5f, 0.5f, 0.5f, 0.0f);
+    ASSERT_EQ(VertexCount(r.data), 10u);
+    EXPECT_EQ(r.data.attributes, (std::vector<DWORD>{0, 0, 1, 2}));
+    EXPECT_EQ(r.data.indices, (std::vector<DWORD>{0, 3, 2, 0, 2, 1, 4, 5, 6, 7, 8, 9}));
+    // The rest pose of the frame matrices: no animation key and no
+    // ObjectMatrixComment moves anything.
+    ExpectPosition(VertexAt(r.data, 0), -1, 0, 10);
+    ExpectPosition(VertexAt(r.data, 2), 1, 2, 10);
+    EXPECT_FLOAT_EQ(VertexAt(r.data, 2).uv[0], 1.0f);
+    EXPECT_FLOAT_EQ(VertexAt(r.data, 2).normal[2], -1.0f);
+    EXPECT_EQ(VertexAt(r.data, 0).color, 0xFFFFFFFFu) << "the body has no colours: white";
+    ExpectPosition(VertexAt(r.data, 4), 0, 3, 0);
+    EXPECT_EQ(VertexAt(r.data, 4).color, 0xFFFF0000u);
+    EXPECT_EQ(VertexAt(r.data, 5).color, 0xFFFFFFFFu);
+    EXPECT_EQ(VertexAt(r.data, 6).color, 0xFF0000FFu);
+    ExpectPosition(VertexAt(r.data, 7), 0, 5, 0);
+    ExpectPosition(VertexAt(r.data, 9), -1, 5, 0);
+}
+
+TEST_F(XFileTest, AnimatedSkinnedCharacterLoadsAllItsMeshesInEveryForm) {
+    Bytes text = ReadBytes(FixturePath("character.x"));
+    {
+        SCOPED_TRACE("text");
+        ExpectCharacter(LoadX(device, FixturePath("character.x")));
+    }
+    Bytes binary = TextToBinary(text);
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    } cases[] = {
+        {"character_bin32.x", binary},
+        {"character_bin64.x", TextToBinary(text, {true, false})},
+        {"character_tzip.x", Compress(text, 1000)},
+        {"character_bzip.x", Compress(binary, 700)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MaybeWriteCorpus("xfile", c.name, c.bytes);
+        ExpectCharacter(LoadX(device, WriteTemp(c.name, c.bytes)));
+    }
+}
+
+TEST_F(XFileTest, OnlyFramesAndTheTopLevelPlaceWhatTheyReference) {
+    const std::string header = "xof 0303txt 0032\n";
+    const std::string mesh = "Mesh { 3; 0.0;0.0;0.0;, 0.0;1.0;0.0;, 1.0;0.0;0.0;; 1; 3;0,1,2;; }";
+    auto moved = [](const std::string& x) {
+        return "FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, " + x +
+               ",0.0,0.0,1.0;; }";
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<float> firstX;  // x of the first vertex of each copy, in order
+    } cases[] = {
+        {"frame named only by an animation",
+         "Frame Body { " + moved("2.0") + mesh + " } AnimationSet { Animation { { Body } } }", {2}},
+        {"frame placed by another frame and animated",
+         "Frame Body { " + mesh + " } Frame Root { " + moved("4.0") + " { Body } } "
+         "AnimationSet { Animation { { Body } } Animation { { Root } } }",
+         {4}},
+        {"mesh named by an animation",
+         mesh.substr(0, 4) + " M" + mesh.substr(4) + " AnimationSet { Animation { { M } } }", {0}},
+        {"top-level reference to a top-level frame",
+         "Frame Body { " + moved("3.0") + mesh + " } { Body }", {3}},
+        {"top-level reference to a frame inside another",
+         "Frame Root { " + moved("1.0") + " Frame Body { " + moved("2.0") + mesh + " } } { Body }", {3, 2}},
+        {"animation naming a frame the file lacks or defines later",
+         "AnimationSet { Animation { { Gone } } Animation { { Late } } } Frame Late { " + moved("5.0") + mesh + " }",
+         {5}},
+        {"several top-level frames", "Frame A { " + mesh + " } Frame B { " + moved("7.0") + mesh + " }", {0, 7}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Loaded r = LoadX(device, WriteTemp("placing.x", ToBytes(header + c.text)));
+        ASSERT_EQ(r.hr, S_OK);
+        ASSERT_EQ(VertexCount(r.data), 3 * c.firstX.size());
+        for (std::size_t i = 0; i < c.firstX.size(); ++i) ExpectPosition(VertexAt(r.data, 3 * i), c.firstX[i], 0, 0);
+    }
+}
+
+TEST_F(XFileTest, NormalsThatDoNotFitTheMeshAreDroppedAndTheMeshKept) {
+    const std::string front = "xof 0303txt 0032\nMesh { 3; 0.0;0.0;0.0;, 0.0;1.0;0.0;, 1.0;0.0;0.0;; 1; 3;0,1,2;; ";
+    const char* normals[] = {
+        "MeshNormals { 1; 0.0;0.0;1.0;; 1; 3;0,0,5;; }",      // index beyond the normals
+        "MeshNormals { 1; 0.0;0.0;1.0;; 0;; }",               // no faces
+        "MeshNormals { 1; 0.0;0.0;1.0;; 2; 3;0,0,0;, 3;0,0,0;; }",  // more faces than the mesh
+        "MeshNormals { 1; 0.0;0.0;1.0;; 1; 4;0,0,0,0;; }",    // a face with another corner count
+        "MeshNormals { 1000; 0.0;0.0;1.0;; 1; 3;0,0,0;; }",   // count beyond its data
+        "MeshNormals { \"up\"; }",                            // no count at all
+    };
+    for (const char* n : normals) {
+        SCOPED_TRACE(n);
+        Loaded r = LoadX(device, WriteTemp("normals.x", ToBytes(front + n + " }")));
+        ASSERT_EQ(r.hr, S_OK);
+        EXPECT_EQ(r.fvf, DWORD(D3DFVF_XYZ)) << "the mesh comes without the normals";
+        ASSERT_EQ(VertexCount(r.data), 3u);
+        ExpectPosition(VertexAt(r.data, 1), 0, 1, 0);
+        EXPECT_EQ(r.data.indices, (std::vector<DWORD>{0, 1, 2}));
+    }
+}
+
+TEST_F(XFileTest, ErrorsNameWhatFailedAndWhere) {
+    const std::string header = "xof 0303txt 0032\n";
+    const std::string tri = "3; 0.0;0.0;0.0;, 0.0;1.0;0.0;, 1.0;0.0;0.0;;";
+    Bytes scene = ReadBytes(FixturePath("scene.x"));
+    Bytes cutList = ToBytes("xof 0303bin 0032");
+    Put16(cutList, 1);  // name "Mesh" (bytes 16 to 25)
+    Put32(cutList, 4);
+    cutList.insert(cutList.end(), {'M', 'e', 's', 'h'});
+    Put16(cutList, 6);  // an integer list of 100 entries at byte 26, 2 there
+    Put32(cutList, 100);
+    Put32(cutList, 3);
+    Put32(cutList, 3);
+    Bytes compressed = Compress(scene, 200);
+    compressed[compressed.size() - 30] ^= 0x55;
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        std::string message;
+    } cases[] = {
+        {"no mesh", ToBytes(header + "Frame F { }"), "the file holds no mesh"},
+        {"mesh where nothing places it", ToBytes(header + "Wrapper { Mesh { " + tri + " 1; 3;0,1,2;; } }"),
+         "the file's one mesh stands neither at the top level nor in a frame"},
+        {"forward reference in a frame",
+         ToBytes(header + "Frame A { { B } } Frame B { Mesh { " + tri + " 1; 3;0,1,2;; } }"),
+         "Frame A: reference to B, which is defined only after the reference"},
+        {"unknown reference in a frame", ToBytes(header + "Frame A { { Nowhere } }"),
+         "Frame A: reference to Nowhere, which the file does not define"},
+        {"forward reference at the top level",
+         ToBytes(header + "\n\n{ B }\nFrame B { Mesh { " + tri + " 1; 3;0,1,2;; } }"),
+         "line 4: reference to B, which is defined only after the reference"},
+        {"unknown material",
+         ToBytes(header + "Mesh Hull { " + tri + " 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; { Red } } }"),
+         "Mesh Hull: MeshMaterialList: reference to Red, which the file does not define"},
+        {"vertex index", ToBytes(header + "Mesh Hull { " + tri + " 2; 3;0,1,2;, 3;0,1,7;; }"),
+         "Mesh Hull: face 1: vertex index 7 is beyond the 3 there are"},
+        {"unnamed mesh",
+         ToBytes(header + "Mesh { " + tri + " 1; 3;0,1,2;; } Mesh { 2; 0.0;0.0;0.0;, 0.0;\"y\";0.0;; 0;; }"),
+         "Mesh 2: vertex 1 is not three numbers"},
+        {"material index", ToBytes(header + "Mesh Hull { " + tri + " 1; 3;0,1,2;; MeshMaterialList { 1; 1; 4;; "
+                                            "Material { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; } } }"),
+         "Mesh Hull: its MeshMaterialList gives face 0 material 4 of 1"},
+        {"short material", ToBytes(header + "Mesh Hull { " + tri + " 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; "
+                                            "Material Red { 1.0;1.0;; } } }"),
+         "Mesh Hull: Material Red: fewer than its 11 colour and power numbers"},
+        {"text syntax", ToBytes(header + "Frame A {\n  Mesh {\n ) } }"), "line 4: unexpected ')' in Mesh"},
+        {"unclosed object", ToBytes(header + "\nFrame Root {\n Frame Arm { }"),
+         "line 3: Frame Root is not closed before the end of the file"},
+        {"bad character", ToBytes(header + "Frame A { @ }"), "line 2: unexpected '@'"},
+        {"binary list beyond the file", cutList, "byte 26: list longer than the file"},
+        {"compressed corrupt", compressed, "compressed block "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ID3DXMesh* mesh = nullptr;
+        std::string error;
+        EXPECT_EQ(LoadMeshFromXMemory(c.bytes.data(), c.bytes.size(), D3DXMESH_SYSTEMMEM, device, nullptr, nullptr,
+                                      nullptr, &mesh, &error),
+                  E_FAIL);
+        EXPECT_EQ(mesh, nullptr);
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+}
+
 TEST_F(XFileTest, BadInputFailsCleanly) {
     const std::string header = "xof 0303txt 0032\n";
     const std::string tri = "3; 0.0;0.0;0.0;, 0.0;1.0;0.0;, 1.0;0.0;0.0;;";
@@ -178,10 +356,6 @@ TEST_F(XFileTest, BadInputFailsCleanly) {
         {"absurd face count", ToBytes(header + "Mesh { " + tri + " 4000000000; 3;0,1,2;; }")},
         {"absurd corner count", ToBytes(header + "Mesh { " + tri + " 1; 4000000000;0,1,2;; }")},
         {"vertex index out of range", ToBytes(header + "Mesh { " + tri + " 1; 3;0,1,7;; }")},
-        {"normal index out of range",
-         ToBytes(header + "Mesh { " + tri + " 1; 3;0,1,2;; MeshNormals { 1; 0.0;0.0;1.0;; 1; 3;0,0,5;; } }")},
-        {"normal faces differ from faces",
-         ToBytes(header + "Mesh { " + tri + " 1; 3;0,1,2;; MeshNormals { 1; 0.0;0.0;1.0;; 0;; } }")},
         {"too few texture coordinates",
          ToBytes(header + "Mesh { " + tri + " 1; 3;0,1,2;; MeshTextureCoords { 1; 0.0;0.0;; } }")},
         {"vertex colour index out of range",
@@ -195,6 +369,10 @@ TEST_F(XFileTest, BadInputFailsCleanly) {
         {"reference cycle", ToBytes(header + "Frame A { Mesh { " + tri + " 1; 3;0,1,2;; } { A } }")},
         {"forward reference",
          ToBytes(header + "Frame A { { B } } Frame B { Mesh { " + tri + " 1; 3;0,1,2;; } }")},
+        {"forward reference at the top level", ToBytes(header + "{ B } Frame B { Mesh { " + tri + " 1; 3;0,1,2;; } }")},
+        {"unknown material reference",
+         ToBytes(header + "Mesh { " + tri + " 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; { Nowhere } } }")},
+        {"mesh only inside an unknown object", ToBytes(header + "Wrapper { Mesh { " + tri + " 1; 3;0,1,2;; } }")},
         {"unbalanced braces", ToBytes(header + "Mesh { " + tri + " 1; 3;0,1,2;; ")},
         {"stray closing brace", ToBytes(header + "} Mesh { " + tri + " 1; 3;0,1,2;; }")},
         {"unterminated string", ToBytes(header + "Mesh { \"abc ")},
@@ -289,6 +467,30 @@ TEST(XFileParser, KeepsTemplatesNamesAndSkipsUnknownObjectsByStructure) {
         ASSERT_EQ(gizmo.children.size(), 1u);
         EXPECT_EQ(file.objects[gizmo.children[0]].values.size(), 2u);
         EXPECT_TRUE(file.objects[file.topLevel[1]].referenced) << "Red is used by reference";
+    }
+}
+
+TEST(XFileParser, NamesMayStartWithADigitOrHoldBytesAbove127) {
+    // Latin-1 and UTF-8 umlauts, a digit first, a number run into a letter.
+    std::string text =
+        "xof 0303txt 0032\n"
+        "Frame 3DS_Box { 1e2; 7; } Frame Kopf_\xC4 { } Frame \xC3\x84u\xC3\x9F""eres { } Frame 2nd.Part-1 { }\n"
+        "AnimationSet { Animation { { 3DS_Box } } }\n";
+    Bytes bytes = ToBytes(text);
+    for (const Bytes& form : {bytes, TextToBinary(bytes)}) {
+        XFile file;
+        std::string error;
+        ASSERT_TRUE(ParseXFile(form.data(), form.size(), &file, &error)) << error;
+        ASSERT_EQ(file.topLevel.size(), 5u);
+        std::vector<std::string> names;
+        for (std::size_t i = 0; i < 4; ++i) names.push_back(file.objects[file.topLevel[i]].name);
+        EXPECT_EQ(names, (std::vector<std::string>{"3DS_Box", "Kopf_\xC4", "\xC3\x84u\xC3\x9F""eres", "2nd.Part-1"}));
+        const XObject& box = file.objects[file.topLevel[0]];
+        ASSERT_EQ(box.values.size(), 2u) << "numbers stay numbers";
+        EXPECT_EQ(box.values[0].number, 100.0);
+        EXPECT_EQ(box.values[1].number, 7.0);
+        EXPECT_TRUE(box.referenced);
+        EXPECT_FALSE(box.placed) << "an animation names the frame it moves without placing it";
     }
 }
 

@@ -24,6 +24,28 @@ struct WAVEFORMATEX {
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
 constexpr WORD WAVE_FORMAT_PCM = 1;
+constexpr WORD WAVE_FORMAT_IEEE_FLOAT = 3;
+constexpr WORD WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
+
+// What follows the format of a WAVE_FORMAT_EXTENSIBLE sound in its 22 extra
+// bytes: the bits of each sample that carry sound (the rest of its container
+// is zero), which speaker each channel feeds, and the sample encoding.
+#pragma pack(push, 1)
+struct WAVEFORMATEXTENSIBLE {
+    WAVEFORMATEX Format;
+    WORD wValidBitsPerSample;
+    DWORD dwChannelMask;
+    GUID SubFormat;
+};
+#pragma pack(pop)
+static_assert(sizeof(WAVEFORMATEXTENSIBLE) == 40);
+
+// The sample encodings of an extensible format that can be played: integer
+// PCM and 32-bit float. The other encodings share their last 12 bytes.
+constexpr GUID KSDATAFORMAT_SUBTYPE_PCM = {
+    0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr GUID KSDATAFORMAT_SUBTYPE_IEEE_FLOAT = {
+    0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 inline bool IsNullGuid(const GUID& g) {
     if (g.Data1 || g.Data2 || g.Data3) return false;

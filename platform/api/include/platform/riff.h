@@ -1,8 +1,9 @@
 // A small read-only reader for RIFF files, standing in for the Windows mmio
 // functions the wave loader is written against: descend into a chunk (or
 // search one by identifier within its parent), ascend out of it, read and seek.
-// Every chunk it hands out lies inside its parent and inside the file, so a
-// caller that stays within a chunk's size can never read past the data.
+// Every chunk it hands out starts inside its parent and has its size cut to
+// what the file holds, so a caller that stays within a chunk's size can never
+// read past the data.
 #pragma once
 
 #include <cstdio>
@@ -20,7 +21,7 @@ constexpr DWORD FOURCC_LIST = MakeFourCC('L', 'I', 'S', 'T');
 // What the reader knows about a chunk it descended into.
 struct MMCKINFO {
     DWORD ckid = 0;         // chunk identifier
-    DWORD cksize = 0;       // size of the chunk's data, without header and pad byte
+    DWORD cksize = 0;       // size of the chunk's data in the file, without header and pad byte
     DWORD fccType = 0;      // form type of a "RIFF" or "LIST" chunk
     DWORD dwDataOffset = 0; // file offset of the chunk's data
     DWORD dwFlags = 0;
@@ -51,8 +52,9 @@ public:
     // chunk's data. With MMIO_FINDCHUNK (or MMIO_FINDRIFF) the chunks of the
     // parent are walked from the current position until one matches
     // `chunk->ckid` (or is a "RIFF" chunk of form type `chunk->fccType`).
-    // Fails on a truncated header, a chunk larger than its parent or the file,
-    // and when no chunk matches; the position is then undefined.
+    // A chunk whose size runs past the end of the file gets the size of what
+    // is there. Fails on a truncated header, a "RIFF" chunk without room for
+    // its form type, and when no chunk matches; the position is then undefined.
     bool Descend(MMCKINFO* chunk, const MMCKINFO* parent, UINT flags);
 
     // Moves the position behind `chunk` and its pad byte, if any.

@@ -355,8 +355,14 @@ constexpr UINT TBM_GETRANGEMAX = WM_USER + 2;
 constexpr UINT TBM_SETPOS = WM_USER + 5;
 constexpr UINT TBM_SETRANGE = WM_USER + 6;
 // Trackbar notifications in the low word of WM_HSCROLL's wParam.
+constexpr WORD TB_LINEUP = 0;
+constexpr WORD TB_LINEDOWN = 1;
+constexpr WORD TB_PAGEUP = 2;
+constexpr WORD TB_PAGEDOWN = 3;
 constexpr WORD TB_THUMBPOSITION = 4;
 constexpr WORD TB_THUMBTRACK = 5;
+constexpr WORD TB_TOP = 6;
+constexpr WORD TB_BOTTOM = 7;
 constexpr WORD TB_ENDTRACK = 8;
 
 constexpr UINT BM_GETCHECK = 0x00F0;

@@ -84,6 +84,9 @@ struct ControlRuntime {
     Kind kind = Kind::Other;
     bool readOnly = false;
     bool groupStart = false;
+    // A trackbar's thumb has been dragged since the mouse button went down on
+    // it, so letting go reports the position the thumb came to rest at.
+    bool thumbMoved = false;
 };
 
 struct DialogRuntime {
@@ -95,13 +98,21 @@ struct DialogRuntime {
     std::vector<ControlRuntime> controls;
     bool ended = false;
     INT_PTR result = 0;
-    int focusControl = -1;      // control index that takes the keyboard first
+    int focusControl = -1;      // control index with the keyboard: an edit field at first, then the one clicked last
     bool focusApplied = false;  // the drawing side has moved the focus there
     bool isMessageBox = false;
     UINT messageBoxType = 0;
     // Drawing-side state kept between frames.
     std::vector<std::string> editBuffers;  // UTF-8 copies of the edit fields
-    std::vector<int> sliderValues;
+    // The trackbar the mouse button went down on, while the button is held.
+    struct TrackbarMouse {
+        int index = -1;            // -1: none
+        bool onThumb = false;      // else on the channel, paging toward the pointer
+        float grabOffset = 0.0f;   // pointer minus thumb centre where the thumb was taken
+        int position = 0;          // where the dragged thumb is drawn
+        WORD page = 0;             // TB_PAGEUP or TB_PAGEDOWN
+        std::uint64_t nextPage = 0;  // when the held button pages again
+    } trackbarMouse;
     UINT pendingKey = 0;             // Esc or Enter waiting for typed text to reach the fields
     std::uint64_t pendingKeySince = 0;
     std::uint64_t serial = 0;  // tells dialogs apart for the drawing side, which keeps windows by name
@@ -230,9 +241,14 @@ void SetClientFromDrawable(WindowObject& window, int drawableWidth, int drawable
 // dialog's loop turns them into the control's behaviour and WM_COMMAND or
 // WM_HSCROLL, outside the frame that saw the input.
 constexpr UINT kUiClick = 0xBF00;      // wParam: control index
-constexpr UINT kUiTrackbar = 0xBF01;   // wParam: control index; lParam: MAKELONG(position, notification)
-constexpr UINT kUiKey = 0xBF02;        // wParam: VK_ESCAPE or VK_RETURN
+// wParam: control index; lParam: MAKELONG(position, notification), the
+// notification TB_THUMBTRACK (to the position) or TB_PAGEUP or TB_PAGEDOWN.
+constexpr UINT kUiTrackbar = 0xBF01;
+constexpr UINT kUiKey = 0xBF02;  // wParam: the virtual key pressed: Esc, Enter, or one that moves a trackbar
 constexpr UINT kUiCloseBox = 0xBF03;
+constexpr UINT kUiTrackbarPress = 0xBF04;    // wParam: control index; the mouse button went down on it
+constexpr UINT kUiTrackbarRelease = 0xBF05;  // wParam: control index; the mouse button was let go
+constexpr UINT kUiKeyUp = 0xBF06;            // wParam: the virtual key let go
 
 // Dialog side (platform/dialog.cpp).
 // Runs a message box as a modal dialog drawn in its owner's window.
@@ -244,13 +260,28 @@ void DestroyDialogControls(DialogRuntime& dialog);
 // One pass of a modal loop: dispatches one message for the dialog's loop.
 // Returns false when the queue had nothing.
 bool ModalDispatchOne(DialogRuntime& dialog);
-// Handles a key meant for the dialog: Esc and Enter become commands.
+// Handles a key meant for the dialog: Esc and Enter become commands; the
+// arrows, Page Up, Page Down, Home and End move the trackbar that has the
+// keyboard.
 void DialogKey(DialogRuntime& dialog, UINT virtualKey);
+// A key let go: the end of a trackbar's keyboard move (TB_ENDTRACK).
+void DialogKeyUp(DialogRuntime& dialog, UINT virtualKey);
+// Whether the key moves a trackbar of the dialog: one of the trackbar's keys,
+// and a trackbar has the keyboard (the player clicked it last).
+bool TrackbarTakesKey(const DialogRuntime& dialog, UINT virtualKey);
 // A control was clicked by the player or a script: radio buttons check, then
 // WM_COMMAND goes to the dialog.
 void ClickControl(DialogRuntime& dialog, int controlIndex);
-// The player or a script moved a trackbar.
+// The mouse button went down on a trackbar, thumb or channel: it takes the keyboard.
+void PressTrackbar(DialogRuntime& dialog, int controlIndex);
+// The player or a script moved a trackbar: the thumb dragged to `position`
+// (TB_THUMBTRACK, sent only when the position changes), or by a line or a
+// page, or to the top or the bottom; then WM_HSCROLL goes to the dialog.
 void MoveTrackbar(DialogRuntime& dialog, int controlIndex, int position, WORD notification);
+// The mouse button let go: TB_THUMBPOSITION after a drag, then TB_ENDTRACK.
+void ReleaseTrackbar(DialogRuntime& dialog, int controlIndex);
+// How far a page (Page Up, Page Down, a click on the channel) moves the thumb.
+int TrackbarPageSize(const ControlRuntime& control);
 // The dialog's close box.
 void CloseBox(DialogRuntime& dialog);
 // The command id Enter gives: the default push button's, else IDOK.

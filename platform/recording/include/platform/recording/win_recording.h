@@ -45,14 +45,24 @@ public:
     int TrackbarPosition(int id) const;
     int TrackbarMin(int id) const;
     int TrackbarMax(int id) const;
-    // Drags the thumb to `position` and lets go: WM_HSCROLL with TB_THUMBTRACK,
-    // then with TB_ENDTRACK.
+    // The mouse on a trackbar, step by step: the button goes down on it (it
+    // takes the keyboard), the thumb is dragged to a position (TB_THUMBTRACK
+    // when the position changes), the button is let go (TB_THUMBPOSITION
+    // after a drag, then TB_ENDTRACK).
+    void PressTrackbar(int id);
+    void DragThumbTo(int id, int position);
+    void ReleaseTrackbar(int id);
+    // All three: the thumb taken, dragged to `position` and let go.
     void DragTrackbar(int id, int position);
+    // A click on the channel beside the thumb: TB_PAGEUP (left of it) or
+    // TB_PAGEDOWN (right of it), then TB_ENDTRACK.
+    void ClickTrackbarChannel(int id, WORD page);
     bool IsChecked(int id) const;
     bool HasItem(int id) const;
     // A click on a push button, radio button or check box.
     void Click(int id);
-    // Esc or Enter.
+    // A key pressed and let go: Esc, Enter, or a key that moves the trackbar
+    // that has the keyboard.
     void PressKey(UINT virtualKey);
     // The caption's close box; nothing without a system menu.
     void CloseBox();
@@ -69,6 +79,7 @@ public:
 
 private:
     ControlRuntime* Control(int id) const;
+    int IndexOf(int id) const;  // -1 if the dialog has no such control
 
     RecordingPlatform& platform_;
     DialogRuntime& dialog_;
