@@ -256,7 +256,8 @@ TEST_F(RasterTest, TransformedEdgesLandOnDirect3DPixelCentres) {
         D3DXMATRIX proj;
         D3DXMatrixPerspectiveFovLH(&proj, 0.9f, 1.0f, 1.0f, 50.0f);
         const D3DMATRIX id = Identity(), flat = FlatProjection();
-        const float z = 5.0f, sx = c.perspective ? z / proj.m[0][0] : 1.0f, sy = c.perspective ? z / proj.m[1][1] : 1.0f;
+        const float z = 5.0f;
+        const float sx = c.perspective ? z / proj.m[0][0] : 1.0f, sy = c.perspective ? z / proj.m[1][1] : 1.0f;
         auto worldX = [&](float px) { return (px / float(kWidth) * 2.0f - 1.0f) * sx; };
         auto worldY = [&](float py) { return (1.0f - py / float(kHeight) * 2.0f) * sy; };
         Ref<IDirect3DVertexBuffer8> vb(
@@ -289,8 +290,10 @@ TEST_F(RasterTest, PointSampledTexelsOfATransformedQuadMeetTheirPixels) {
     auto wx = [](float px) { return PixelToWorldX(px, float(kWidth)); };
     auto wy = [](float py) { return PixelToWorldY(py, float(kHeight)); };
     const float x0 = wx(19.5f), x1 = wx(23.5f), y0 = wy(33.5f), y1 = wy(29.5f);
-    Ref<IDirect3DVertexBuffer8> vb(MakeVertexBuffer(std::vector<TexVertex>{
-        {x0, y1, 5, 0, 0, -1, 0, 0}, {x1, y1, 5, 0, 0, -1, 1, 0}, {x0, y0, 5, 0, 0, -1, 0, 1}, {x1, y0, 5, 0, 0, -1, 1, 1}}));
+    Ref<IDirect3DVertexBuffer8> vb(MakeVertexBuffer(std::vector<TexVertex>{{x0, y1, 5, 0, 0, -1, 0, 0},
+                                                                          {x1, y1, 5, 0, 0, -1, 1, 0},
+                                                                          {x0, y0, 5, 0, 0, -1, 0, 1},
+                                                                          {x1, y0, 5, 0, 0, -1, 1, 1}}));
     Ref<IDirect3DIndexBuffer8> ib(MakeIndexBuffer(QuadIndices()));
     UseFlatCamera();
     dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
