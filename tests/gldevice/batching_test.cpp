@@ -341,6 +341,7 @@ struct OrderStep {
 struct OrderCase {
     const char* name;
     DWORD fill;
+    bool projective;  // the decals' world matrices have a last column other than (0, 0, 0, w)
     std::vector<OrderStep> steps;
     std::vector<int> decalsSeen, decalsHidden;  // cells
     unsigned long long glDraws, keptApart;
@@ -375,13 +376,15 @@ TEST_F(BatchingTest, CoplanarDecalsKeepTheirPlaceInTheOrder) {
     const D3DMATERIAL8 green = Material({0, 0, 0, 1}, {0, 0, 0, 1}, {0, 1, 0, 1});
     const D3DMATERIAL8 red = Material({0, 0, 0, 1}, {0, 0, 0, 1}, {1, 0, 0, 1});
     const OrderCase cases[] = {
-        {"decals drawn over their tiles, the last one ending the frame", D3DFILL_SOLID,
+        {"decals drawn over their tiles, the last one ending the frame", D3DFILL_SOLID, false,
          Join({Tiles(0, 4), {{true, 2}}, Tiles(5, 9), {{true, 7}}}), {2, 7}, {}, 2, 0},
-        {"a decal drawn before its tile is", D3DFILL_SOLID, Join({Tiles(0, 4), {{true, 7}}, Tiles(5, 9)}), {}, {7}, 3,
-         1},
-        {"a decal first, then every tile", D3DFILL_SOLID, Join({{{true, 3}}, Tiles(0, 9)}), {}, {3}, 2, 0},
-        {"wireframe: tiles side by side share their edges", D3DFILL_WIREFRAME,
+        {"a decal drawn before its tile is", D3DFILL_SOLID, false, Join({Tiles(0, 4), {{true, 7}}, Tiles(5, 9)}), {},
+         {7}, 3, 1},
+        {"a decal first, then every tile", D3DFILL_SOLID, false, Join({{{true, 3}}, Tiles(0, 9)}), {}, {3}, 2, 0},
+        {"wireframe: tiles side by side share their edges", D3DFILL_WIREFRAME, false,
          Join({Tiles(0, 4), {{true, 5}}, Tiles(6, 9)}), {}, {}, 3, 1},
+        {"a projective matrix puts the decal anywhere", D3DFILL_SOLID, true,
+         Join({Tiles(0, 4), {{true, 2}}, Tiles(5, 9)}), {2}, {}, 3, 1},
     };
     for (const OrderCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -397,6 +400,7 @@ TEST_F(BatchingTest, CoplanarDecalsKeepTheirPlaceInTheOrder) {
                 // The wireframe case draws the decal mesh as a tile of its own.
                 D3DXMatrixTranslation(&world, -0.9f + 0.2f * float(s.cell), 0, 0);
                 if (s.decal && c.fill == D3DFILL_WIREFRAME) world.m[0][0] = world.m[1][1] = 2.0f;
+                if (s.decal && c.projective) world.m[2][3] = 1e-3f;  // w = 1.005 at z = 5: a little smaller
                 dev_->SetTransform(D3DTS_WORLD, &world);
                 dev_->SetMaterial(s.decal ? &red : &green);
                 DrawIndexed(s.decal ? decal.get() : tile.get(), sizeof(LitVertex), kLitFvf, ib.get(), 4, 2);
