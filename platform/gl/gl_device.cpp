@@ -368,13 +368,13 @@ void GlDevice::ResolveState() {
     if (!gl && !groups) return;
 
     // Something besides the world matrix changed. If it was only the object
-    // (texture, material, format, buffers) and the draws may be reordered,
-    // what was collected waits for more of its kind; otherwise everything
-    // collected is drawn with the old state first.
+    // (texture, material, format, buffers) and depth decides what is seen,
+    // the run ends and waits in its collection for more of its kind;
+    // otherwise everything collected is drawn with the old state first.
     if (global || !ParkingAllowed())
         Flush();
     else
-        Park();
+        EndRun();
     if (d & kDirtyTransform) {
         applied_.view = state_.view;
         applied_.projection = state_.projection;
@@ -448,50 +448,244 @@ void GlDevice::ApplyObject(const ObjectState& o) {
     applied_.object.baseVertex = o.baseVertex;
 }
 
-void GlDevice::Park() {
-    if (pendingCount_ == 0) return;
-    const ObjectState& object = applied_.object;
-    const size_t floats = 16 * size_t(pendingCount_);
-    for (size_t i = 0; i < parkedUsed_; ++i) {
-        ParkedBatch& b = parked_[i];
-        if (!(b.key == pendingKey_) || !SameObject(b.object, object)) continue;
-        const size_t need = 16 * size_t(b.count) + floats;
-        if (b.worlds.size() < need) b.worlds.resize(std::max(need, 2 * b.worlds.size()));
-        std::memcpy(b.worlds.data() + 16 * size_t(b.count), pendingWorlds_.data(), floats * sizeof(float));
-        b.count += pendingCount_;
-        pendingCount_ = 0;
-        return;
+// --- keeping the order of draws that may tie in depth ------------------------------
+
+const GlDevice::LocalBounds& GlDevice::LocalBoundsOf(UINT firstVertex, UINT lastVertex) {
+    const GlVertexBuffer* vb = applied_.object.stream;
+    const UINT stride = applied_.object.stride;
+    for (const LocalBounds& b : localBounds_)
+        if (b.vb == vb && b.generation == vb->core.Generation() && b.stride == stride && b.first == firstVertex &&
+            b.last == lastVertex)
+            return b;
+    LocalBounds b{vb, vb->core.Generation(), stride, firstVertex, lastVertex, {}, {}, false};
+    // Screen positions say nothing about where the draw lies in the world.
+    b.unbounded = (applied_.object.fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ;
+    float lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (UINT v = firstVertex; v <= lastVertex && !b.unbounded; ++v) {
+        float p[3];
+        std::memcpy(p, vb->core.Bytes() + size_t(v) * stride, sizeof p);
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = std::min(lo[k], p[k]);
+            hi[k] = std::max(hi[k], p[k]);
+        }
     }
-    if (parkedUsed_ == parked_.size()) parked_.emplace_back();
-    ParkedBatch& b = parked_[parkedUsed_++];
-    b.key = pendingKey_;
-    b.object = object;
-    // The collection moves over whole; the pending side takes the parked
-    // entry's old storage for its next collection. Either vector may be
-    // longer than what it holds: its size is its room, kept for reuse.
-    b.worlds.swap(pendingWorlds_);
-    b.count = pendingCount_;
-    pendingCount_ = 0;
+    for (int k = 0; k < 3 && !b.unbounded; ++k) {
+        b.centre[k] = 0.5f * (lo[k] + hi[k]);
+        b.half[k] = 0.5f * (hi[k] - lo[k]);
+        b.unbounded = !std::isfinite(b.centre[k]) || !std::isfinite(b.half[k]);
+    }
+    constexpr size_t kKept = 32;
+    if (localBounds_.size() < kKept) {
+        localBounds_.push_back(b);
+        return localBounds_.back();
+    }
+    LocalBounds& slot = localBounds_[localBoundsNext_];
+    localBoundsNext_ = (localBoundsNext_ + 1) % kKept;
+    slot = b;
+    return slot;
 }
 
-void GlDevice::Unpark(const DrawKey& key) {
-    if (parkedUsed_ == 0) return;
-    const ObjectState& object = applied_.object;
-    for (size_t i = 0; i < parkedUsed_; ++i) {
-        ParkedBatch& b = parked_[i];
-        if (!(b.key == key) || !SameObject(b.object, object)) continue;
-        // The parked collection becomes the pending one (no copying of what
-        // it holds, however long); the pending draws go after it.
-        b.worlds.swap(pendingWorlds_);
-        const size_t floats = 16 * size_t(b.count + pendingCount_);
-        if (pendingWorlds_.size() < floats) pendingWorlds_.resize(std::max(floats, 2 * pendingWorlds_.size()));
-        std::memcpy(pendingWorlds_.data() + 16 * size_t(b.count), b.worlds.data(),
-                    16 * sizeof(float) * pendingCount_);
-        pendingCount_ += b.count;
-        std::swap(parked_[i], parked_[parkedUsed_ - 1]);
-        --parkedUsed_;
-        return;
+// Two draws can give one pixel the same depth only where what they draw
+// meets. Surfaces whose boxes overlap along at most one axis meet, if at all,
+// along a line: cells side by side share an edge, and a pixel on an edge
+// shared with the same end points goes to exactly one of the triangles
+// beside it. Surfaces whose boxes overlap along two axes may lie on one
+// another (a decal on a floor), and are taken to tie whatever lies between
+// them along the third, since the depth buffer cannot tell surfaces close
+// together apart. Lines tie wherever their boxes overlap along one axis,
+// points anywhere.
+bool GlDevice::MayTie(const Bounds& a, const Bounds& b) {
+    if (a.unbounded || b.unbounded) return true;
+    const int need = std::min(a.dimension, b.dimension);
+    int apart = 0;  // axes along which the boxes do not overlap
+    for (int k = 0; k < 3; ++k) {
+        const float overlap = std::min(a.hi[k], b.hi[k]) - std::max(a.lo[k], b.lo[k]);
+        // Rounding of the transforms may let boxes side by side overlap a little.
+        const bool overlapping =
+            overlap > 0.0f &&
+            overlap > 1e-6f * std::max(std::max(std::fabs(a.lo[k]), std::fabs(a.hi[k])),
+                                       std::max(std::max(std::fabs(b.lo[k]), std::fabs(b.hi[k])), 1.0f));
+        if (!overlapping && ++apart > 3 - need) return false;
     }
+    return true;
+}
+
+void GlDevice::AddBounds(ParkedBatch& batch, const Bounds& bounds) {
+    if (batch.runs.size() % kBoundsBlock == 0) {
+        batch.blocks.push_back(bounds);
+    } else {
+        Bounds& u = batch.blocks.back();
+        u.unbounded = u.unbounded || bounds.unbounded;
+        u.dimension = std::min(u.dimension, bounds.dimension);
+        for (int k = 0; k < 3; ++k) {
+            u.lo[k] = std::min(u.lo[k], bounds.lo[k]);
+            u.hi[k] = std::max(u.hi[k], bounds.hi[k]);
+        }
+    }
+    batch.runs.push_back(bounds);
+}
+
+bool GlDevice::TiesWithLater(const Bounds& bounds, size_t index) const {
+    // A block's union overlaps along no fewer axes than any box in it. A
+    // query that would look at many boxes one by one is answered "may tie":
+    // the order is kept at the price of a draw call, and a frame of many
+    // scattered draws costs no more than linear time.
+    constexpr size_t kMostBoxesLookedAt = 256;
+    size_t looked = 0;
+    for (size_t i = index + 1; i < parkedUsed_; ++i) {
+        const ParkedBatch& batch = parked_[i];
+        for (size_t j = 0; j < batch.blocks.size(); ++j) {
+            if (!MayTie(bounds, batch.blocks[j])) continue;
+            if ((looked += kBoundsBlock) > kMostBoxesLookedAt) return true;
+            const size_t end = std::min(batch.runs.size(), (j + 1) * kBoundsBlock);
+            for (size_t k = j * kBoundsBlock; k < end; ++k)
+                if (MayTie(bounds, batch.runs[k])) return true;
+        }
+    }
+    return false;
+}
+
+void GlDevice::TrackPending(const float* m) {
+    Placement& p = pendingPlacement_;
+    const bool moved = !p.known || std::memcmp(p.matrix, m, sizeof p.matrix) != 0 || p.w != m[15];
+    if (moved) {
+        std::memcpy(p.matrix, m, sizeof p.matrix);
+        p.w = m[15];
+        p.known = true;
+        // Row vectors: p' = p * M. Only a matrix whose last column is
+        // (0, 0, 0, w) with w > 0 maps a box onto a box; the 3D text's has w = 0.1.
+        p.unbounded = pendingLocal_.unbounded || m[3] != 0.0f || m[7] != 0.0f || m[11] != 0.0f || !(p.w > 0.0f);
+        p.inverse = 1.0f / p.w;
+        for (int k = 0; k < 3; ++k) {
+            p.centre[k] = p.extent[k] = 0.0f;
+            for (int i = 0; i < 3; ++i) {
+                p.centre[k] += pendingLocal_.centre[i] * m[4 * i + k];
+                p.extent[k] += pendingLocal_.half[i] * std::fabs(m[4 * i + k]);
+            }
+        }
+    }
+    const float* t = m + 12;
+    // A row of equal cells side by side makes one segment: translations
+    // equal along two axes, boxes touching or overlapping along the third.
+    if (!moved && !pendingSegments_.empty()) {
+        Segment& s = pendingSegments_.back();
+        if (s.unbounded) return;
+        int equal = 0, along = 0;
+        for (int k = 0; k < 3; ++k) {
+            if (s.lo[k] == t[k] && s.hi[k] == t[k]) ++equal;
+            else along = k;
+        }
+        if (equal == 3) return;
+        const float reach = 2.0f * p.extent[along];
+        if (equal == 2 && t[along] >= s.lo[along] - reach && t[along] <= s.hi[along] + reach) {
+            s.lo[along] = std::min(s.lo[along], t[along]);
+            s.hi[along] = std::max(s.hi[along], t[along]);
+            return;
+        }
+    }
+    pendingSegments_.push_back({{t[0], t[1], t[2]},
+                                {t[0], t[1], t[2]},
+                                {p.centre[0], p.centre[1], p.centre[2]},
+                                {p.extent[0], p.extent[1], p.extent[2]},
+                                p.inverse,
+                                p.unbounded});
+}
+
+void GlDevice::SegmentBounds() {
+    pendingBounds_.clear();
+    for (const Segment& s : pendingSegments_) {
+        Bounds b{{}, {}, s.unbounded, pendingDimension_};
+        if (!b.unbounded) {
+            // Rounding keeps order: the ends of the translations give the ends of the boxes.
+            for (int k = 0; k < 3; ++k) {
+                b.lo[k] = (s.lo[k] + s.centre[k] - s.extent[k]) * s.inverse;
+                b.hi[k] = (s.hi[k] + s.centre[k] + s.extent[k]) * s.inverse;
+            }
+            // Any infinity or NaN makes the sum so (and a huge finite box may too).
+            b.unbounded = !std::isfinite((b.lo[0] + b.hi[0]) + (b.lo[1] + b.hi[1]) + (b.lo[2] + b.hi[2]));
+        }
+        pendingBounds_.push_back(b);
+    }
+    pendingSegments_.clear();
+}
+
+bool GlDevice::SameBounds(const Bounds& a, const Bounds& b) {
+    if (a.unbounded || b.unbounded) return a.unbounded == b.unbounded && a.dimension == b.dimension;
+    return a.dimension == b.dimension && std::equal(a.lo, a.lo + 3, b.lo) && std::equal(a.hi, a.hi + 3, b.hi);
+}
+
+void GlDevice::EndRun() {
+    if (pendingCount_ == 0) return;
+    const ObjectState& object = applied_.object;
+    // The latest collection of this object and mesh range. Joining it draws
+    // the run before the collections begun after it: allowed only if nothing
+    // in those could tie with the run.
+    size_t into = parkedUsed_;
+    for (size_t i = parkedUsed_; i-- > 0;) {
+        if (parked_[i].key == pendingKey_ && SameObject(parked_[i].object, object)) {
+            into = i;
+            break;
+        }
+    }
+    const size_t candidate = into < parkedUsed_ ? into : SIZE_MAX;
+    SegmentBounds();
+    // While every run since the last flush has been as in the frame before
+    // (the collections they went to and their bounds), everything the
+    // answer depends on is as it was then: a course that does not move asks
+    // no questions.
+    const size_t r = runsNow_.size();
+    bool same = pendingTracked_ && followsBefore_ && r < runsBefore_.size() &&
+                runsBefore_[r].candidate == candidate && runsBefore_[r].boundsCount == pendingBounds_.size();
+    for (size_t i = 0; same && i < pendingBounds_.size(); ++i)
+        same = SameBounds(runBoundsBefore_[runsBefore_[r].firstBounds + i], pendingBounds_[i]);
+    followsBefore_ = same;
+    bool joins = false;
+    if (into < parkedUsed_) {
+        if (same) {
+            joins = runsBefore_[r].joins;
+        } else {
+            joins = pendingTracked_;
+            for (size_t i = 0; i < pendingBounds_.size() && joins; ++i) joins = !TiesWithLater(pendingBounds_[i], into);
+        }
+        if (!joins) {
+            into = parkedUsed_;
+            ++stats_.runsKeptApart;
+        }
+    }
+    if (pendingTracked_) {
+        runsNow_.push_back({candidate, joins, runBoundsNow_.size(), pendingBounds_.size()});
+        runBoundsNow_.insert(runBoundsNow_.end(), pendingBounds_.begin(), pendingBounds_.end());
+    }
+    if (into < parkedUsed_) {
+        ParkedBatch& b = parked_[into];
+        const size_t need = 16 * size_t(b.count + pendingCount_);
+        if (b.worlds.size() < need) b.worlds.resize(std::max(need, 2 * b.worlds.size()));
+        std::memcpy(b.worlds.data() + 16 * size_t(b.count), pendingWorlds_.data(), 16 * sizeof(float) * pendingCount_);
+        b.count += pendingCount_;
+    } else {
+        if (parkedUsed_ == parked_.size()) parked_.emplace_back();
+        ParkedBatch& b = parked_[parkedUsed_++];
+        b.key = pendingKey_;
+        b.object = object;
+        // The run moves over whole; the pending side takes the parked
+        // entry's old storage for its next run. Either vector may be longer
+        // than what it holds: its size is its room, kept for reuse.
+        b.worlds.swap(pendingWorlds_);
+        b.count = pendingCount_;
+        b.runs.clear();
+        b.blocks.clear();
+    }
+    // The first collection is never moved past: nothing asks for its bounds.
+    if (into > 0) {
+        ParkedBatch& b = parked_[into];
+        if (pendingTracked_) {
+            for (const Bounds& bounds : pendingBounds_) AddBounds(b, bounds);
+        } else {
+            AddBounds(b, Bounds{{}, {}, true, 0});
+        }
+    }
+    pendingCount_ = 0;
+    pendingBounds_.clear();
 }
 
 bool GlDevice::ParkedUses(const void* resource) const {
@@ -525,6 +719,9 @@ void GlDevice::VertexBufferCreated(GlVertexBuffer* buffer) { vertexBuffers_[buff
 void GlDevice::VertexBufferDestroyed(GlVertexBuffer* buffer) {
     BeforeResourceChange(buffer);
     DropMergedCopies(buffer);
+    // A buffer made later at the same address must not find these bounds.
+    for (LocalBounds& b : localBounds_)
+        if (b.vb == buffer) b.vb = nullptr;
     vertexBuffers_.erase(buffer);
     if (state_.stream == buffer) state_.stream = nullptr;
     if (applied_.object.stream == buffer) applied_.object.stream = nullptr;
@@ -1168,21 +1365,21 @@ void GlDevice::IssueIndexed(const DrawKey& key, const float* worlds, UINT instan
     }
 }
 
-void GlDevice::DrawPending() {
-    if (pendingCount_ == 0) return;
-    UINT count = pendingCount_;
-    pendingCount_ = 0;
-    if (!MakeCurrent() || !applied_.object.stream || !applied_.object.indices) return;
-    PrepareGl(true);
-    IssueIndexed(pendingKey_, pendingWorlds_.data(), count);
-}
-
 void GlDevice::Flush() {
-    DrawPending();
+    EndRun();
+    if (!runsNow_.empty()) {
+        runsBefore_.swap(runsNow_);
+        runBoundsBefore_.swap(runBoundsNow_);
+        runsNow_.clear();
+        runBoundsNow_.clear();
+    }
+    followsBefore_ = true;
     if (parkedUsed_ == 0) return;
     const ObjectState current = applied_.object;
     const size_t used = parkedUsed_;
     parkedUsed_ = 0;
+    // In the order they were begun: a run joined a collection only where
+    // that order keeps every possible tie as it was submitted.
     for (size_t i = 0; i < used; ++i) {
         ParkedBatch& b = parked_[i];
         ApplyObject(b.object);
@@ -1225,12 +1422,14 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UIN
         if (pendingWorlds_.size() < need) pendingWorlds_.resize(std::max(need, 2 * pendingWorlds_.size()));
         std::memcpy(pendingWorlds_.data() + 16 * size_t(pendingCount_), world, 16 * sizeof(float));
         ++pendingCount_;
+        if (pendingTracked_) TrackPending(world);
         ++stats_.apiDraws;
         if (observer_) Observe(type, true, startIndex, primitiveCount);
         return S_OK;
     }
-    if (ParkingAllowed())
-        Park();
+    const bool parking = ParkingAllowed();
+    if (parking)
+        EndRun();
     else
         Flush();
     GlIndexBuffer* ib = applied_.object.indices;
@@ -1241,7 +1440,16 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     if (pendingWorlds_.size() < 16) pendingWorlds_.resize(16 * 64);
     std::memcpy(pendingWorlds_.data(), world, 16 * sizeof(float));
     pendingCount_ = 1;
-    if (ParkingAllowed()) Unpark(key);
+    pendingTracked_ = parking;
+    if (parking) {
+        const DWORD fill = applied_.render[D3DRS_FILLMODE];
+        const bool points = mode == GL_POINTS || fill == D3DFILL_POINT;
+        const bool lines = mode == GL_LINES || mode == GL_LINE_STRIP || fill == D3DFILL_WIREFRAME;
+        pendingDimension_ = points ? 0 : lines ? 1 : 2;
+        pendingLocal_ = LocalBoundsOf(applied_.object.baseVertex + range.min, applied_.object.baseVertex + range.max);
+        pendingPlacement_.known = false;
+        TrackPending(world);
+    }
     ++stats_.apiDraws;
     if (observer_) Observe(type, true, startIndex, primitiveCount);
     if (!batching_) Flush();

@@ -347,32 +347,95 @@ private:
     std::function<void()> presentObserver_;
     void Observe(D3DPRIMITIVETYPE type, bool indexed, UINT start, UINT primitiveCount);
 
-    // The draws collected for one instanced call.
+    // Where a draw's triangles (or lines, or points) can lie in world space,
+    // as a box, and what they are: 2 surfaces, 1 lines, 0 points.
+    struct Bounds {
+        float lo[3], hi[3];
+        bool unbounded;
+        int dimension;
+    };
+    // The mesh range of the draws being collected, in its own coordinates.
+    struct LocalBounds {
+        const GlVertexBuffer* vb;
+        std::uint64_t generation;
+        UINT stride, first, last;
+        float centre[3], half[3];
+        bool unbounded;
+    };
+    const LocalBounds& LocalBoundsOf(UINT firstVertex, UINT lastVertex);
+    // Whether two draws might give one pixel the same depth.
+    static bool MayTie(const Bounds& a, const Bounds& b);
+    std::vector<LocalBounds> localBounds_;  // of the meshes collected lately
+    size_t localBoundsNext_ = 0;
+
+    // The run being collected: consecutive draws of one object and mesh
+    // range that differ only in the world matrix, with their bounds as a few
+    // boxes (a row of cells side by side is one).
     DrawKey pendingKey_;
     UINT pendingCount_ = 0;
     std::vector<float> pendingWorlds_;
+    bool pendingTracked_ = false;  // bounds kept: the run may join its object's collection
+    LocalBounds pendingLocal_{};
+    // What a draw's box takes from its world matrix but the translation t,
+    // for the run's last matrix: the cells of a course differ in t alone.
+    // The box is ((t + centre) -+ extent) * inverse.
+    struct Placement {
+        float matrix[12], w;  // the rows but the last, and its last element
+        float centre[3], extent[3], inverse;
+        bool unbounded, known;
+    } pendingPlacement_{};
+    // Draws of one placement whose translations span a box, which bounds them all.
+    struct Segment {
+        float lo[3], hi[3];  // of t
+        float centre[3], extent[3], inverse;
+        bool unbounded;
+    };
+    std::vector<Segment> pendingSegments_;
+    int pendingDimension_ = 2;
+    std::vector<Bounds> pendingBounds_;  // of the segments, when the run ends
+    void TrackPending(const float* world);
+    void SegmentBounds();  // pendingBounds_ from pendingSegments_
 
-    // Collections set aside while other objects are drawn. Opaque draws that
-    // test and write depth give the same picture in any order, so a course
-    // whose cells alternate between a few meshes still becomes one call per
-    // mesh; any other change of state draws them all first.
+    // Collections of finished runs, drawn in the order they were begun.
+    // While depth decides what is seen (depth test and writes on, no
+    // blending, LESS or LESSEQUAL), a run may join its object's collection
+    // begun earlier, moving ahead of the draws in the collections begun
+    // after it, unless it could tie in depth with one of them. For that each
+    // collection keeps the bounds of its runs, in blocks of a few with their
+    // union, so that a query passes over the blocks far from it. Any other
+    // change of state draws them all first.
+    static constexpr size_t kBoundsBlock = 16;
     struct ParkedBatch {
         DrawKey key;
         ObjectState object;
         std::vector<float> worlds;  // 16 per draw; may be longer than count draws need
         UINT count = 0;
+        std::vector<Bounds> runs, blocks;
     };
-    std::vector<ParkedBatch> parked_;
-    size_t parkedUsed_ = 0;  // entries of parked_ in use; the rest keep their memory
+    std::vector<ParkedBatch> parked_;  // in the order they were begun
+    size_t parkedUsed_ = 0;            // entries of parked_ in use; the rest keep their memory
+    static void AddBounds(ParkedBatch& batch, const Bounds& bounds);
+    // Whether the bounds may tie with a run in the collections begun after parked_[index].
+    bool TiesWithLater(const Bounds& bounds, size_t index) const;
+    // The runs since the last flush, and those before it, with the
+    // collection each could join (SIZE_MAX: none), whether it did, and its bounds.
+    struct RunRecord {
+        size_t candidate;
+        bool joins;
+        size_t firstBounds, boundsCount;
+    };
+    std::vector<RunRecord> runsNow_, runsBefore_;
+    std::vector<Bounds> runBoundsNow_, runBoundsBefore_;
+    bool followsBefore_ = true;  // every run since the last flush as the one in runsBefore_
+    static bool SameBounds(const Bounds& a, const Bounds& b);
     bool ParkingAllowed() const;
     static bool SameObject(const ObjectState& a, const ObjectState& b);
     // Makes `object` the applied one, marking for OpenGL what differs.
     void ApplyObject(const ObjectState& object);
-    void Park();
-    // Moves a parked collection of the current object and `key` back into the pending one.
-    void Unpark(const DrawKey& key);
+    // Ends the run: into its object's collection when that keeps every
+    // possible depth tie in submission order, else into a collection of its own.
+    void EndRun();
     bool ParkedUses(const void* resource) const;
-    void DrawPending();
 
     // OpenGL side: what must be sent before the next GL draw, and what is bound.
     unsigned glDirty_ = ~0u;

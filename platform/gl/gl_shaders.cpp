@@ -88,15 +88,18 @@ void main() {
     vec4 specularIn = aSpecular.bgra;
     vTexCoord = aTexCoord;
 
+    // Direct3D puts pixel centres on whole numbers, OpenGL on halves: every
+    // position moves half a pixel right and down, less a nudge of 1/64 pixel
+    // up and left that settles a pixel centre lying exactly on an edge as
+    // Direct3D does (top and left edges in, bottom and right out), whatever
+    // rule the driver has.
+    const float centreShift = 0.5 - 1.0 / 64.0;
+
     if (uPreTransformed != 0) {
-        // Screen pixels, y down, pixel centres on whole numbers (OpenGL's lie
-        // on halves); z is the depth as it stands, rhw only weights the
-        // interpolation. The 1/64 pixel nudge up and left settles a pixel
-        // centre lying exactly on an edge as Direct3D does (top and left
-        // edges in, bottom and right out), whatever rule the driver has.
-        const float nudge = 1.0 / 64.0;
+        // Screen pixels, y down; z is the depth as it stands, rhw only
+        // weights the interpolation.
         float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;
-        vec3 ndc = vec3((aPosition.x + 0.5 - nudge) * uScreen.x - 1.0, 1.0 - (aPosition.y + 0.5 - nudge) * uScreen.y,
+        vec3 ndc = vec3((aPosition.x + centreShift) * uScreen.x - 1.0, 1.0 - (aPosition.y + centreShift) * uScreen.y,
                         aPosition.z);
 #ifdef DEPTH_MINUS_ONE_TO_ONE
         ndc.z = 2.0 * ndc.z - 1.0;
@@ -110,6 +113,9 @@ void main() {
     mat4 world = mat4(aWorld0, aWorld1, aWorld2, aWorld3);
     vec4 worldPos = world * vec4(aPosition.xyz, 1.0);
     vec4 clip = uViewProj * worldPos;
+    // The same shift in clip space: w times the shift in normalised device
+    // coordinates, whose y points up.
+    clip.xy += clip.w * centreShift * vec2(uScreen.x, -uScreen.y);
 #ifdef DEPTH_MINUS_ONE_TO_ONE
     clip.z = 2.0 * clip.z - clip.w;
 #endif

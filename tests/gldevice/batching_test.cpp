@@ -1,6 +1,9 @@
 // Consecutive draws that differ only in the world matrix are collected into
 // instanced draws; the pictures must be the same as drawing one by one, also
 // on drivers that lack some features.
+#include <array>
+#include <tuple>
+
 #include "tests/gldevice/gl_fixture.h"
 
 namespace {
@@ -326,4 +329,183 @@ TEST_F(BatchingTest, MergedCopiesAreKeptWhileNothingChanges) {
     std::vector<BYTE> gone = frame();
     EXPECT_EQ(builds() - start, 3u);
     EXPECT_EQ(At(gone, 3, 3).r, 0);
+}
+
+namespace {
+
+struct OrderStep {
+    bool decal;  // else a floor tile
+    int cell;    // 0 to 9, left to right
+};
+
+struct OrderCase {
+    const char* name;
+    DWORD fill;
+    bool projective;  // the decals' world matrices have a last column other than (0, 0, 0, w)
+    std::vector<OrderStep> steps;
+    std::vector<int> decalsSeen, decalsHidden;  // cells
+    unsigned long long glDraws, keptApart;
+};
+
+std::vector<OrderStep> Tiles(int from, int to) {
+    std::vector<OrderStep> steps;
+    for (int k = from; k <= to; ++k) steps.push_back({false, k});
+    return steps;
+}
+
+std::vector<OrderStep> Join(std::initializer_list<std::vector<OrderStep>> parts) {
+    std::vector<OrderStep> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+}  // namespace
+
+// A decal mesh lying in the plane of a row of floor tiles of another mesh:
+// at equal depth the later draw wins, so collecting must keep each decal
+// before or after its tile as it was drawn, while runs that cannot tie with
+// what they move past still join their collection. Each case is drawn twice
+// collected, the second time decided from what the first found, and the
+// cases share beginnings, so a frame that starts as the one before and then
+// differs is decided afresh.
+TEST_F(BatchingTest, CoplanarDecalsKeepTheirPlaceInTheOrder) {
+    Ref<IDirect3DVertexBuffer8> tile(MakeVertexBuffer(Quad(-0.1f, -0.1f, 0.1f, 0.1f, 5)));
+    Ref<IDirect3DVertexBuffer8> decal(MakeVertexBuffer(Quad(-0.05f, -0.05f, 0.05f, 0.05f, 5)));
+    Ref<IDirect3DIndexBuffer8> ib(MakeIndexBuffer(QuadIndices()));
+    UseFlatCamera();
+    const D3DMATERIAL8 green = Material({0, 0, 0, 1}, {0, 0, 0, 1}, {0, 1, 0, 1});
+    const D3DMATERIAL8 red = Material({0, 0, 0, 1}, {0, 0, 0, 1}, {1, 0, 0, 1});
+    const OrderCase cases[] = {
+        {"decals drawn over their tiles, the last one ending the frame", D3DFILL_SOLID, false,
+         Join({Tiles(0, 4), {{true, 2}}, Tiles(5, 9), {{true, 7}}}), {2, 7}, {}, 2, 0},
+        {"a decal drawn before its tile is", D3DFILL_SOLID, false, Join({Tiles(0, 4), {{true, 7}}, Tiles(5, 9)}), {},
+         {7}, 3, 1},
+        {"a decal first, then every tile", D3DFILL_SOLID, false, Join({{{true, 3}}, Tiles(0, 9)}), {}, {3}, 2, 0},
+        {"wireframe: tiles side by side share their edges", D3DFILL_WIREFRAME, false,
+         Join({Tiles(0, 4), {{true, 5}}, Tiles(6, 9)}), {}, {}, 3, 1},
+        {"a projective matrix puts the decal anywhere", D3DFILL_SOLID, true,
+         Join({Tiles(0, 4), {{true, 2}}, Tiles(5, 9)}), {2}, {}, 3, 1},
+    };
+    for (const OrderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        dev_->SetRenderState(D3DRS_FILLMODE, c.fill);
+        std::vector<std::vector<BYTE>> pictures;
+        for (bool batching : {true, true, false}) {
+            ASSERT_EQ(GlSetBatching(dev_, batching), S_OK);
+            GlDeviceStats before{}, after{};
+            ASSERT_EQ(GlGetStats(dev_, &before), S_OK);
+            BeginFrame();
+            for (const OrderStep& s : c.steps) {
+                D3DXMATRIX world;
+                // The wireframe case draws the decal mesh as a tile of its own.
+                D3DXMatrixTranslation(&world, -0.9f + 0.2f * float(s.cell), 0, 0);
+                if (s.decal && c.fill == D3DFILL_WIREFRAME) world.m[0][0] = world.m[1][1] = 2.0f;
+                if (s.decal && c.projective) world.m[2][3] = 1e-3f;  // w = 1.005 at z = 5: a little smaller
+                dev_->SetTransform(D3DTS_WORLD, &world);
+                dev_->SetMaterial(s.decal ? &red : &green);
+                DrawIndexed(s.decal ? decal.get() : tile.get(), sizeof(LitVertex), kLitFvf, ib.get(), 4, 2);
+            }
+            pictures.push_back(EndFrame());
+            ASSERT_EQ(GlGetStats(dev_, &after), S_OK);
+            if (batching) {
+                EXPECT_EQ(after.glDraws - before.glDraws, c.glDraws);
+                EXPECT_EQ(after.runsKeptApart - before.runsKeptApart, c.keptApart);
+            }
+        }
+        for (size_t k : {0, 1}) {
+            size_t differing = 0;
+            for (size_t i = 0; i < pictures[k].size(); ++i) differing += pictures[k][i] != pictures[2][i];
+            EXPECT_EQ(differing, 0u) << "collected (frame " << k << ") and one by one";
+        }
+        // The centre of cell k is pixel 3.2 + 6.4 k of row 32.
+        for (int k : c.decalsSeen) EXPECT_PIXEL_NEAR(At(pictures[0], int(3.2f + 6.4f * float(k)), 32), 255, 0, 0, 0);
+        for (int k : c.decalsHidden)
+            EXPECT_PIXEL_NEAR(At(pictures[0], int(3.2f + 6.4f * float(k)), 32), 0, 255, 0, 0);
+    }
+    dev_->SetRenderState(D3DRS_FILLMODE, D3DFILL_SOLID);
+}
+
+// Cells side by side, as a course's fields: two flat tile meshes and a raised
+// block, touching along their edges in a perspective view. They cannot tie
+// in depth, so every run joins its mesh's collection: one draw per mesh, and
+// the picture of the draws one by one.
+TEST_F(BatchingTest, CellsSideBySideStillCollectPerMesh) {
+    const float s = 0.25f, h = 0.3f;
+    Ref<IDirect3DVertexBuffer8> flat(MakeVertexBuffer(std::vector<LitVertex>{
+        {-s, 0, s, 0, 1, 0}, {s, 0, s, 0, 1, 0}, {-s, 0, -s, 0, 1, 0}, {s, 0, -s, 0, 1, 0}}));
+    Ref<IDirect3DIndexBuffer8> flatIndices(MakeIndexBuffer(QuadIndices()));
+    // The block: a top and four sides, each triangle turned to face outwards
+    // (front faces are clockwise on the screen).
+    std::vector<LitVertex> block;
+    std::vector<WORD> blockIndices;
+    auto face = [&](D3DXVECTOR3 n, std::array<D3DXVECTOR3, 4> q) {
+        const WORD first = WORD(block.size());
+        for (const D3DXVECTOR3& p : q) block.push_back({p.x, p.y, p.z, n.x, n.y, n.z});
+        for (std::array<size_t, 3> t : {std::array<size_t, 3>{0, 1, 2}, std::array<size_t, 3>{0, 2, 3}}) {
+            const D3DXVECTOR3 &a = q[t[0]], &b = q[t[1]], &c = q[t[2]];
+            const float e1[3] = {b.x - a.x, b.y - a.y, b.z - a.z}, e2[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
+            const float cross[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                                    e1[0] * e2[1] - e1[1] * e2[0]};
+            if (cross[0] * n.x + cross[1] * n.y + cross[2] * n.z < 0) std::swap(t[1], t[2]);
+            for (size_t v : t) blockIndices.push_back(WORD(first + v));
+        }
+    };
+    face({0, 1, 0}, {{{-s, h, -s}, {-s, h, s}, {s, h, s}, {s, h, -s}}});
+    face({0, 0, -1}, {{{-s, 0, -s}, {-s, h, -s}, {s, h, -s}, {s, 0, -s}}});
+    face({0, 0, 1}, {{{-s, 0, s}, {-s, h, s}, {s, h, s}, {s, 0, s}}});
+    face({-1, 0, 0}, {{{-s, 0, -s}, {-s, h, -s}, {-s, h, s}, {-s, 0, s}}});
+    face({1, 0, 0}, {{{s, 0, -s}, {s, h, -s}, {s, h, s}, {s, 0, s}}});
+    Ref<IDirect3DVertexBuffer8> raised(MakeVertexBuffer(block));
+    Ref<IDirect3DIndexBuffer8> raisedIndices(MakeIndexBuffer(blockIndices));
+
+    D3DXVECTOR3 eye(0.7f, 3.0f, -3.2f), at(0, 0, 0.3f), up(0, 1, 0);
+    D3DXMATRIX view, proj;
+    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+    D3DXMatrixPerspectiveFovLH(&proj, 0.9f, 1.0f, 1.0f, 50.0f);
+    dev_->SetTransform(D3DTS_VIEW, &view);
+    dev_->SetTransform(D3DTS_PROJECTION, &proj);
+    D3DLIGHT8 sun{};
+    sun.Type = D3DLIGHT_DIRECTIONAL;
+    sun.Diffuse = {0.6f, 0.6f, 0.6f, 0};
+    sun.Direction = {0.6f, -0.7f, 0.4f};
+    dev_->SetLight(0, &sun);
+    dev_->LightEnable(0, TRUE);
+    const D3DMATERIAL8 materials[3] = {Material({0.3f, 0.3f, 0.3f, 1}, {0, 0, 0, 1}, {0.1f, 0.5f, 0.1f, 1}),
+                                       Material({0.3f, 0.3f, 0.3f, 1}, {0, 0, 0, 1}, {0.1f, 0.1f, 0.5f, 1}),
+                                       Material({0.3f, 0.3f, 0.3f, 1}, {0, 0, 0, 1}, {0.5f, 0.2f, 0.1f, 1})};
+    auto frame = [&]() {
+        BeginFrame();
+        for (int i = 0; i < 8; ++i)
+            for (int j = 0; j < 8; ++j) {
+                const int n = (3 * i + 5 * j) % 7, kind = n < 4 ? 0 : n < 6 ? 1 : 2;
+                D3DXMATRIX world;
+                D3DXMatrixTranslation(&world, (float(j) - 3.5f) * 2 * s, 0, (float(i) - 3.5f) * 2 * s);
+                dev_->SetTransform(D3DTS_WORLD, &world);
+                dev_->SetMaterial(&materials[kind]);
+                if (kind == 2)
+                    DrawIndexed(raised.get(), sizeof(LitVertex), kLitFvf, raisedIndices.get(), UINT(block.size()),
+                                UINT(blockIndices.size() / 3));
+                else
+                    DrawIndexed(flat.get(), sizeof(LitVertex), kLitFvf, flatIndices.get(), 4, 2);
+            }
+        return EndFrame();
+    };
+    GlDeviceStats before{}, after{};
+    ASSERT_EQ(GlGetStats(dev_, &before), S_OK);
+    std::vector<BYTE> batched = frame();
+    ASSERT_EQ(GlGetStats(dev_, &after), S_OK);
+    ASSERT_EQ(GlSetBatching(dev_, false), S_OK);
+    std::vector<BYTE> single = frame();
+    EXPECT_EQ(after.glDraws - before.glDraws, 3u);
+    EXPECT_EQ(after.runsKeptApart - before.runsKeptApart, 0u);
+    EXPECT_TRUE(batched == single);
+    // All three meshes are in the picture.
+    int kinds[3] = {};
+    for (size_t p = 0; p < single.size(); p += 4) {
+        const int r = single[p], g = single[p + 1], b = single[p + 2];
+        kinds[0] += g > r + 40 && g > b + 40;
+        kinds[1] += b > r + 40 && b > g + 40;
+        kinds[2] += r > g + 40 && r > b + 40;
+    }
+    for (int k = 0; k < 3; ++k) EXPECT_GT(kinds[k], 40) << "mesh " << k;
 }

@@ -77,9 +77,11 @@ inline D3DMATRIX FlatProjection() {
     return m;
 }
 
-// World x (or y) of the centre of pixel column p (or row p, counted from the top).
-inline float PixelToWorldX(float p, float width) { return (p + 0.5f) / width * 2.0f - 1.0f; }
-inline float PixelToWorldY(float p, float height) { return 1.0f - (p + 0.5f) / height * 2.0f; }
+// Under FlatProjection, world x (or y) of the centre of pixel column p (or
+// row p, counted from the top): Direct3D puts pixel centres on whole numbers,
+// so x = -1 is the centre of the first column.
+inline float PixelToWorldX(float p, float width) { return p / width * 2.0f - 1.0f; }
+inline float PixelToWorldY(float p, float height) { return 1.0f - p / height * 2.0f; }
 
 inline D3DMATERIAL8 Material(D3DCOLORVALUE diffuse, D3DCOLORVALUE ambient, D3DCOLORVALUE emissive = {0, 0, 0, 0}) {
     D3DMATERIAL8 m{};

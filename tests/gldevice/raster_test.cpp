@@ -229,6 +229,89 @@ TEST_F(RasterTest, HalfPixelShiftedQuadMapsTexelsOntoPixels) {
     EXPECT_EQ(CountLit(pixels), 16);
 }
 
+struct EdgeCase {
+    const char* name;
+    bool perspective;
+    float left, top, right, bottom;  // where Direct3D puts the quad on the screen, in pixels
+    int firstColumn, firstRow, lastColumn, lastRow;  // the pixels whose centres it covers
+};
+
+// Transformed geometry on Direct3D's pixel grid: a pixel is lit when its
+// centre, a whole number, lies inside (top and left edges in, bottom and
+// right out). Half a pixel off, the quad with edges at .25 would light the
+// column and row before its first ones.
+TEST_F(RasterTest, TransformedEdgesLandOnDirect3DPixelCentres) {
+    Ref<IDirect3DIndexBuffer8> ib(MakeIndexBuffer(QuadIndices()));
+    const EdgeCase cases[] = {
+        {"edges a quarter past whole numbers", false, 10.25f, 20.25f, 30.25f, 40.25f, 11, 21, 30, 40},
+        {"edges three quarters past", false, 10.75f, 20.75f, 30.75f, 40.75f, 11, 21, 30, 40},
+        {"edges on whole numbers", false, 10.0f, 20.0f, 30.0f, 40.0f, 10, 20, 29, 39},
+        {"perspective, a quarter past", true, 5.25f, 12.25f, 50.25f, 33.25f, 6, 13, 50, 33},
+    };
+    dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    for (const EdgeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // View z 5; x and y in normalised device coordinates times z over
+        // the projection's scale, which the flat projection leaves at 1.
+        D3DXMATRIX proj;
+        D3DXMatrixPerspectiveFovLH(&proj, 0.9f, 1.0f, 1.0f, 50.0f);
+        const D3DMATRIX id = Identity(), flat = FlatProjection();
+        const float z = 5.0f;
+        const float sx = c.perspective ? z / proj.m[0][0] : 1.0f, sy = c.perspective ? z / proj.m[1][1] : 1.0f;
+        auto worldX = [&](float px) { return (px / float(kWidth) * 2.0f - 1.0f) * sx; };
+        auto worldY = [&](float py) { return (1.0f - py / float(kHeight) * 2.0f) * sy; };
+        Ref<IDirect3DVertexBuffer8> vb(
+            MakeVertexBuffer(Quad(worldX(c.left), worldY(c.bottom), worldX(c.right), worldY(c.top), z)));
+        dev_->SetTransform(D3DTS_WORLD, &id);
+        dev_->SetTransform(D3DTS_VIEW, &id);
+        dev_->SetTransform(D3DTS_PROJECTION, c.perspective ? static_cast<const D3DMATRIX*>(&proj) : &flat);
+        BeginFrame();
+        DrawIndexed(vb.get(), sizeof(LitVertex), kLitFvf, ib.get(), 4, 2);
+        std::vector<BYTE> pixels = EndFrame();
+        int wrong = 0;
+        for (int y = 0; y < int(kHeight); ++y)
+            for (int x = 0; x < int(kWidth); ++x) {
+                const bool want = x >= c.firstColumn && x <= c.lastColumn && y >= c.firstRow && y <= c.lastRow;
+                if ((At(pixels, x, y).r == 255) != want && wrong++ < 4)
+                    ADD_FAILURE() << "pixel " << x << "," << y << (want ? " not lit" : " lit");
+            }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(CountLit(pixels), (c.lastColumn - c.firstColumn + 1) * (c.lastRow - c.firstRow + 1));
+    }
+}
+
+// A transformed quad from half a pixel before one pixel centre to half a
+// pixel past another, with as many texels as pixels: point sampling shows
+// each texel on exactly its pixel, as the same quad does in Direct3D.
+TEST_F(RasterTest, PointSampledTexelsOfATransformedQuadMeetTheirPixels) {
+    std::vector<DWORD> texels(16);
+    for (int i = 0; i < 16; ++i) texels[size_t(i)] = 0xFF000000u | DWORD(i * 16 + 8) << 16 | DWORD(250 - i * 16) << 8;
+    Ref<IDirect3DTexture8> tex(MakeTexture(4, 4, D3DFMT_A8R8G8B8, texels.data()));
+    auto wx = [](float px) { return PixelToWorldX(px, float(kWidth)); };
+    auto wy = [](float py) { return PixelToWorldY(py, float(kHeight)); };
+    const float x0 = wx(19.5f), x1 = wx(23.5f), y0 = wy(33.5f), y1 = wy(29.5f);
+    Ref<IDirect3DVertexBuffer8> vb(MakeVertexBuffer(std::vector<TexVertex>{{x0, y1, 5, 0, 0, -1, 0, 0},
+                                                                          {x1, y1, 5, 0, 0, -1, 1, 0},
+                                                                          {x0, y0, 5, 0, 0, -1, 0, 1},
+                                                                          {x1, y0, 5, 0, 0, -1, 1, 1}}));
+    Ref<IDirect3DIndexBuffer8> ib(MakeIndexBuffer(QuadIndices()));
+    UseFlatCamera();
+    dev_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    dev_->SetTexture(0, tex.get());
+    dev_->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
+    dev_->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
+    BeginFrame();
+    DrawIndexed(vb.get(), sizeof(TexVertex), kTexFvf, ib.get(), 4, 2);
+    std::vector<BYTE> pixels = EndFrame();
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            SCOPED_TRACE(testing::Message() << "texel " << x << "," << y);
+            const DWORD t = texels[size_t(y * 4 + x)];
+            EXPECT_PIXEL_NEAR(At(pixels, 20 + x, 30 + y), int((t >> 16) & 0xFF), int((t >> 8) & 0xFF), 0, 0);
+        }
+    EXPECT_EQ(CountLit(pixels), 16);
+}
+
 TEST_F(RasterTest, AlphaBlendingMixesWithTheBackground) {
     PlainScreenState();
     dev_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);

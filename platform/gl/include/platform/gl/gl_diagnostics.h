@@ -45,6 +45,8 @@ struct GlDeviceStats {
     unsigned long long mergedDraws = 0;    // of which copies of a small mesh merged into one draw
     unsigned long long instances = 0;      // draws collected into the instanced and merged ones
     unsigned long long mergedBuilds = 0;   // merged draws whose copies were made anew (not kept from before)
+    unsigned long long runsKeptApart = 0;  // runs of draws not joined to their object's collection, as they
+                                           // might tie in depth with other objects' draws in between
     unsigned long long apiDraws = 0;       // DrawPrimitive and DrawIndexedPrimitive calls accepted
     unsigned long long presents = 0;
 };
