@@ -2,7 +2,7 @@
 // stops it, and then it must still be able to get away.
 #include <cmath>
 
-#include "hardening_fixture.h"
+#include "tests/support/game_fixture.h"
 
 namespace hardening {
 namespace {

@@ -3,7 +3,7 @@
 #include "platform/recording/dsound_recording.h"
 #include "tests/support/test_backends.h"
 #include "sound/game_sounds.h"
-#include "wav_fixture.h"
+#include "tests/support/wav_fixture.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "platform/recording/dsound_recording.h"
 #include "tests/support/test_backends.h"
 #include "sound/sound_manager.h"
-#include "wav_fixture.h"
+#include "tests/support/wav_fixture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "platform/core/dsound_common.h"
 #include "platform/dsound.h"
-#include "wav_fixture.h"
+#include "tests/support/wav_fixture.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "platform/dinput.h"
 #include "platform/port/win_resources.h"
-#include "tests/platform/platform_fixture.h"
+#include "tests/platform/core/platform_fixture.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "platform/dinput.h"
 #include "platform/sdl/dinput_keymap.h"
-#include "tests/platform/platform_fixture.h"
+#include "tests/platform/core/platform_fixture.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "platform/dinput.h"
-#include "tests/platform/platform_fixture.h"
+#include "tests/platform/core/platform_fixture.h"
 
 namespace {
 

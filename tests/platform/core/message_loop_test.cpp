@@ -1,6 +1,6 @@
 // The thread's message queue on the recording platform: timers, paint,
 // posted and quit messages, window sizes, destruction and the clocks.
-#include "tests/platform/platform_fixture.h"
+#include "tests/platform/core/platform_fixture.h"
 
 namespace {
 

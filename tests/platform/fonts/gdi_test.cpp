@@ -1,9 +1,10 @@
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 
 #include "platform/gdi.h"
 #include "platform/port/tessellate.h"
-#include "tests/util3d/util3d_fixture.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Consecutive draws that differ only in the world matrix are collected into
 // instanced draws; the pictures must be the same as drawing one by one, also
 // on drivers that lack some features.
-#include "tests/gldevice/gl_fixture.h"
+#include "tests/platform/gl/gl_fixture.h"
 
 namespace {
 

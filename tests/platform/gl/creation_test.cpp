@@ -2,7 +2,7 @@
 // the ways device creation fails, which the game turns into its three
 // warnings (no hardware device, no hardware vertex processing, no software
 // vertex processing).
-#include "tests/gldevice/gl_fixture.h"
+#include "tests/platform/gl/gl_fixture.h"
 #include "platform/sdl/native_window.h"
 
 namespace {

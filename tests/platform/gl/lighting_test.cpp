@@ -3,7 +3,7 @@
 // + sum Cd * Ld * max(N . L, 0) * att * spot, clamped to [0, 1].
 #include <algorithm>
 
-#include "tests/gldevice/gl_fixture.h"
+#include "tests/platform/gl/gl_fixture.h"
 
 namespace {
 

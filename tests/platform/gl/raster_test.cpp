@@ -1,7 +1,7 @@
 // Where and how pixels land: culling, depth, the homogeneous world matrix,
 // screen-space vertices on whole pixels, blending, the alpha test, texture
 // formats, mip levels and addressing.
-#include "tests/gldevice/gl_fixture.h"
+#include "tests/platform/gl/gl_fixture.h"
 
 namespace {
 

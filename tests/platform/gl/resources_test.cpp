@@ -1,7 +1,7 @@
 // Buffers, textures and state blocks on the real device: what survives Reset,
 // what a lock does to draws not yet sent, the overlay drawn at Present, and
 // draws that would read outside their buffers.
-#include "tests/gldevice/gl_fixture.h"
+#include "tests/platform/gl/gl_fixture.h"
 #include "platform/sdl/native_window.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/sdl/dsound_sdl.h"
 #include "sound/game_sounds.h"
 #include "tests/support/test_backends.h"
-#include "wav_fixture.h"
+#include "tests/support/wav_fixture.h"
 
 namespace {
 

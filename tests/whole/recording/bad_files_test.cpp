@@ -15,7 +15,7 @@
 #include "platform/core/dsound_common.h"
 #include "render/mesh_model.h"
 #include "sound/wave_file.h"
-#include "tests/sound/wav_fixture.h"
+#include "tests/support/wav_fixture.h"
 
 namespace hardening {
 namespace {
