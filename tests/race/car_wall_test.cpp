@@ -4,12 +4,11 @@
 
 #include "tests/support/game_fixture.h"
 
-namespace hardening {
 namespace {
 
 // Column 33 (x from -8 to -4) is a stone wall along the whole course.
-CourseSpec WallAtColumn33() {
-    CourseSpec course;
+CourseLayout WallAtColumn33() {
+    CourseLayout course;
     for (int r = 0; r < 70; ++r) course.cells.push_back({33, r, Stone});
     return course;
 }
@@ -70,4 +69,3 @@ TEST(CarAtAWall, ANoseSwungOntoStoneDoesNotHoldTheCarForGood) {
 }
 
 }  // namespace
-}  // namespace hardening

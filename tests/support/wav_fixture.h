@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sound/game_sounds.h"
+#include "tests/support/working_folder.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -225,12 +226,7 @@ inline std::vector<std::int16_t> ReadSamples(const std::filesystem::path& file) 
 class GameFolder {
 public:
     explicit GameFolder(int leaveOut = -1) : GameFolder(DefaultSounds(), leaveOut) {}
-    explicit GameFolder(const std::vector<Bytes>& files, int leaveOut = -1) : old_(std::filesystem::current_path()) {
-        for (int i = 0; i < GAME_SOUND_COUNT; ++i)
-            if (i != leaveOut) dir_.Write(gameSoundFiles[i], files.at(size_t(i)));
-        std::filesystem::current_path(dir_.path);
-    }
-    ~GameFolder() { std::filesystem::current_path(old_); }
+    explicit GameFolder(const std::vector<Bytes>& files, int leaveOut = -1) : in_(Fill(dir_, files, leaveOut)) {}
     const std::filesystem::path& Path() const { return dir_.path; }
 
     // 8-bit mono 11025 Hz, 1000 + 100 * index bytes each.
@@ -241,8 +237,14 @@ public:
     }
 
 private:
+    static const std::filesystem::path& Fill(const TempDir& dir, const std::vector<Bytes>& files, int leaveOut) {
+        for (int i = 0; i < GAME_SOUND_COUNT; ++i)
+            if (i != leaveOut) dir.Write(gameSoundFiles[i], files.at(size_t(i)));
+        return dir.path;
+    }
+
     TempDir dir_;
-    std::filesystem::path old_;
+    WorkingFolder in_;  // goes before the folder is removed
 };
 
 // A copy of a field of a packed format: gtest takes its arguments by reference,

@@ -13,7 +13,7 @@
 #include "gfx/credits.h"
 #include "platform/gl/gl_diagnostics.h"
 #include "tests/support/autopilot.h"
-#include "tests/support/real_game.h"
+#include "tests/support/game_session.h"
 #include "tools/make_common.h"
 
 namespace {
@@ -70,7 +70,7 @@ class SceneScreenshots : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) GTEST_SKIP() << "no display";
-        real_ = std::make_unique<RealGame>();
+        real_ = std::make_unique<GameSession>(GameBackends::Desktop);
         ASSERT_TRUE(real_->Start());
         GlSetPresentObserver(game().graphics.device, &CaptureFrame);
     }
@@ -91,7 +91,7 @@ protected:
     }
 
     Game& game() { return real_->game(); }
-    std::unique_ptr<RealGame> real_;
+    std::unique_ptr<GameSession> real_;
 };
 
 constexpr Colour kCyan{0, 255, 255}, kYellow{255, 255, 0};

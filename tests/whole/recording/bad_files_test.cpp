@@ -34,7 +34,7 @@ std::vector<std::vector<std::string>> TextureNames() {
         ID3DXBuffer* list = nullptr;
         DWORD count = 0;
         ID3DXMesh* mesh = nullptr;
-        const std::string path = (SourceData() / file.fileName).string();
+        const std::string path = (DataFolder() / file.fileName).string();
         EXPECT_EQ(D3DXLoadMeshFromX(path.c_str(), D3DXMESH_SYSTEMMEM, device, nullptr, &list, &count, &mesh), S_OK);
         std::vector<std::string> model;
         const auto* materials = list ? static_cast<const D3DXMATERIAL*>(list->GetBufferPointer()) : nullptr;
@@ -183,7 +183,7 @@ TEST(CutShortSoundFile, KeepsWhatIsThereAndTheGameRuns) {
 // with the sound message).
 TEST(TodaysSoundFormats, TheHornPlaysInEach) {
     WaveFile original;
-    const std::string hornFile = (SourceData() / "media" / "race_hupe.wav").string();
+    const std::string hornFile = (DataFolder() / "media" / "race_hupe.wav").string();
     ASSERT_EQ(original.Open(hornFile.c_str(), nullptr, WAVEFILE_READ), S_OK);
     ASSERT_EQ(Value(original.format->wBitsPerSample), 8);
     Bytes eightBit(original.GetSize());

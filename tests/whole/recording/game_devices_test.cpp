@@ -50,7 +50,7 @@ TEST(WindowSize, ZeroSizesMinimiseAndRestoreKeepTheGameRunning) {
         {"restored", [](RecordingPlatform& p) { p.Restore(); }, true, 1024, 768 - menu, 1024.0f / float(768 - menu)},
     };
     constexpr std::uint64_t kFirst = 10, kEvery = 8;
-    GameSession session(SourceData(), RealDataFiles("window"));
+    GameSession session(DataFolder(), RealDataFiles("window"));
     ASSERT_TRUE(session.Start());
     Game& game = session.game();
     RecordingDevice& device = *session.Device();
@@ -105,7 +105,7 @@ std::vector<BYTE> Samples(const char* file) {
 // The sound device takes all buffers away and keeps them away for a while
 // (as when the audio device is unplugged), then gives them back.
 TEST(SoundDevice, GoneWhileDrivingThenBackAgain) {
-    GameSession session(SourceData(), RealDataFiles("sound_device"));
+    GameSession session(DataFolder(), RealDataFiles("sound_device"));
     ASSERT_TRUE(session.Start());
     SoundRecorder& sound = *session.sound;
     using Clock = std::chrono::steady_clock;
@@ -180,7 +180,7 @@ TEST(KeyboardReads, FailingForAWhileShowOneMessageAndKeepTheLastKeys) {
         {"failing otherwise", RecordingPlatform::ReadFailure::OtherError, {"DI Fehler : InvalidParam() "}, true},
     };
     constexpr std::uint64_t kFirst = 10, kEvery = 20, kFailing = 12;
-    GameSession session(SourceData(), RealDataFiles("keyboard"));
+    GameSession session(DataFolder(), RealDataFiles("keyboard"));
     ASSERT_TRUE(session.Start());
     Game& game = session.game();
     RecordingPlatform& platform = session.platform;

@@ -1,6 +1,6 @@
 // Helpers of the hardening tests: a private copy of the game's data folder that
-// a test may break file by file, and a whole game run in a folder on the
-// recording platform, device and sound, tick by tick.
+// a test may break file by file, for a whole game run in it on the recording
+// platform, device and sound (tests/support/game_session.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,17 +16,13 @@
 #include <string>
 #include <vector>
 
-#include "app/shell.h"
 #include "platform/dinput.h"
-#include "resources/resource.h"
-#include "scores/highscore_dialog_procs.h"
 #include "tests/support/game_fixture.h"
+#include "tests/support/game_session.h"
 
 namespace hardening {
 
 namespace fs = std::filesystem;
-
-inline fs::path SourceData() { return fs::path(TARVIK_SOURCE_DIR) / "data"; }
 
 // The file's bytes; "" for anything that is not a regular file.
 inline std::string ReadBytes(const fs::path& path) {
@@ -60,7 +56,7 @@ class DataCopy {
 public:
     explicit DataCopy(const std::string& name) : root_(TestFolder() / ("data_" + name)) {
         fs::remove_all(root_);
-        fs::copy(SourceData(), root_, fs::copy_options::recursive);
+        fs::copy(DataFolder(), root_, fs::copy_options::recursive);
     }
     ~DataCopy() {
         std::error_code ignored;
@@ -94,86 +90,6 @@ public:
 
 private:
     fs::path root_;
-};
-
-// One whole game in `folder` (its working directory while the session lives):
-// built, started, driven tick by tick by a script, ended with Esc through the
-// exit dialogs, and torn down (which writes high.dat) by End() or the
-// destructor.
-class GameSession {
-public:
-    GameSession(const fs::path& folder, GameFiles files) : previous_(fs::current_path()) {
-        fs::current_path(folder);
-        game_ = std::make_unique<Game>(files);
-        SetCurrentGame(game_.get());
-        dialogs_ = std::make_unique<GameHighscoreDialogs>(game_->shell.appInstance, game_->shell.mainWindow);
-        game_->highscores.SetDialogs(dialogs_.get());
-        platform.OnDialog(IDD_HIGHSCORE_LIST, [this](DialogDriver& d) {
-            ++listsShown;
-            d.Click(IDOK);
-        });
-        platform.OnDialog(IDD_NAME_ENTRY, [this](DialogDriver& d) {
-            d.TypeText(IDC_NAME_ENTRY, winnerName);
-            d.Click(IDOK);
-        });
-    }
-    ~GameSession() { End(); }
-    GameSession(const GameSession&) = delete;
-    GameSession& operator=(const GameSession&) = delete;
-
-    Game& game() { return *game_; }
-
-    bool Start() { return StartUp(GetModuleHandleA(nullptr), SW_SHOWNORMAL); }
-
-    // Runs the message loop. `script` is called once after every timer tick
-    // with the number of ticks so far; keys it holds act from the next tick
-    // on. After `ticks` ticks the player presses Esc and the exit dialogs are
-    // answered (OK on the list, `winnerName` in the name entry).
-    void Play(std::uint64_t ticks, const std::function<void(std::uint64_t tick)>& script = {}) {
-        std::uint64_t seen = 0;
-        bool quitting = false;
-        // The timer expires every 40 ms of the platform's clock, which runs only
-        // from one expiry to the next while the game has nothing to do.
-        const DWORD begin = platform.Now();
-        platform.OnIdle([&] {
-            const std::uint64_t tick = (platform.Now() - begin) / 40;
-            if (tick == seen || quitting) return;
-            seen = tick;
-            if (script) script(tick);
-            if (tick >= ticks) {
-                platform.ReleaseAllKeys();
-                platform.QueueKey(VK_ESCAPE);
-                quitting = true;
-            }
-        });
-        RunMessageLoop();
-        platform.OnIdle(nullptr);
-    }
-
-    RecordingDevice* Device() {
-        RecordingDirect3D* d3d = LastRecordingDirect3D();
-        return d3d ? d3d->lastDevice : nullptr;
-    }
-
-    // Tears the game down: the sounds, high.dat, the meshes, the device.
-    void End() {
-        if (!game_) return;
-        game_.reset();
-        SetCurrentGame(nullptr);
-        fs::current_path(previous_);
-    }
-
-    // Declared first so that the game goes before them.
-    RecordingPlatform platform;
-    std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
-    RecordingBackends backends{platform, sound};
-    std::string winnerName = "Dauertest";
-    int listsShown = 0;
-
-private:
-    fs::path previous_;
-    std::unique_ptr<GameHighscoreDialogs> dialogs_;
-    std::unique_ptr<Game> game_;
 };
 
 // A high.dat of three rows, as the game writes it.

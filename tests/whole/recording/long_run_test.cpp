@@ -213,7 +213,7 @@ TEST(LongRun, RandomKeysKeepTheGameSound) {
     D3DXVECTOR3 lastPosition{};
     const auto began = std::chrono::steady_clock::now();
     {
-        GameSession session(SourceData(), files);
+        GameSession session(DataFolder(), files);
         ASSERT_TRUE(session.Start());
         // Long runs keep only counts on the device.
         session.Device()->recording = false;

@@ -4,13 +4,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/shell.h"
 #include "platform/dinput.h"
-#include "resources/resource.h"
-#include "resources/resources.h"
-#include "scores/highscore_dialog_procs.h"
 #include "tests/support/autopilot.h"
-#include "tests/support/game_fixture.h"
+#include "tests/support/game_session.h"
 
 namespace {
 
@@ -31,35 +27,28 @@ std::string Row(float seconds, const char* name) {
 // sounds are read, on the recording platform, device and sound.
 class WholeGame : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(std::string(TARVIK_SOURCE_DIR) + "/data");
-        highscoreFile = (TestFolder() / "high.dat").string();
-        std::filesystem::remove(highscoreFile);
+    WholeGame() { std::filesystem::remove(highscoreFile); }
+    static GameFiles Files(const std::string& highscores) {
+        GameFiles files;
+        files.highscores = highscores;
+        return files;
     }
-    void TearDown() override { std::filesystem::current_path(previous_); }
-    // Builds the game, starts it and hands it to `play`; the game is torn down
-    // (and high.dat written) when this returns.
+    // Starts the game and hands it to `play`; the game is torn down (and
+    // high.dat written) when this returns.
     template <class Play>
     void Run(Play play) {
-        GameFiles files;
-        files.highscores = highscoreFile;
-        Game game(files);
-        SetCurrentGame(&game);
-        GameHighscoreDialogs dialogs(game.shell.appInstance, game.shell.mainWindow);
-        game.highscores.SetDialogs(&dialogs);
-        ASSERT_TRUE(StartUp(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
+        ASSERT_TRUE(session.Start());
         // Long runs keep only counts on the device.
-        LastRecordingDirect3D()->lastDevice->recording = false;
-        play(game);
+        session.Device()->recording = false;
+        play(session.game());
+        session.End();
     }
     void Hold(BYTE key, bool down) { platform.SetKeyDown(key, down); }
 
-    std::filesystem::path previous_;
-    RecordingPlatform platform;
-    std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
-    RecordingBackends backends{platform, sound};
-    std::string highscoreFile;
+    std::string highscoreFile = (TestFolder() / "high.dat").string();
+    GameSession session{DataFolder(), Files(highscoreFile)};
+    RecordingPlatform& platform = session.platform;
+    std::shared_ptr<SoundRecorder>& sound = session.sound;
 };
 
 }  // namespace
