@@ -12,6 +12,7 @@
 
 #include "platform/gl/gl_diagnostics.h"
 #include "platform/gl/gl_test_support.h"
+#include "tests/support/display.h"
 #include "util3d/d3dx_math.h"
 
 // Owns one reference of a platform object.
@@ -105,13 +106,14 @@ protected:
 
     void SetUp() override { Open(kWidth, kHeight); }
 
-    // Makes the device; skips the test when there is no display.
+    // Makes the device; without a display the test skips, or fails where one
+    // is expected.
     void Open(UINT width, UINT height, const GlTestOptions& options = GlTestOptions{}) {
         dev_ = nullptr;
         t_.reset();
         std::string why;
         t_ = MakeGlTestDevice(width, height, &why, options);
-        if (!t_) GTEST_SKIP() << why;
+        if (!t_) SKIP_OR_FAIL_WITHOUT_DISPLAY(why);
         ASSERT_TRUE(SUCCEEDED(t_->createResult)) << std::hex << t_->createResult;
         dev_ = t_->device;
         width_ = width;

@@ -13,6 +13,7 @@
 #include "gfx/credits.h"
 #include "platform/gl/gl_diagnostics.h"
 #include "tests/support/autopilot.h"
+#include "tests/support/display.h"
 #include "tests/support/game_session.h"
 #include "tools/make_common.h"
 
@@ -69,7 +70,7 @@ double SkyShare(const Shot& s, double top, double bottom) {
 class SceneScreenshots : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) GTEST_SKIP() << "no display";
+        if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) SKIP_OR_FAIL_WITHOUT_DISPLAY("no display");
         real_ = std::make_unique<GameSession>(GameBackends::Desktop);
         ASSERT_TRUE(real_->Start());
         GlSetPresentObserver(game().graphics.device, &CaptureFrame);
