@@ -34,23 +34,6 @@ TEST_F(LightsTest, LevelsReadBackAsTheirSinglePrecisionValues) {
     EXPECT_FLOAT_EQ(light.Diffuse.r, 2.55f);  // above 100 the light over-brightens
 }
 
-TEST_F(LightsTest, EveryReflectionValueReadsBackUnchanged) {
-    InstallFakeMeshes();
-    for (unsigned v = 0; v <= 255; ++v) {
-        game.meshes.SetAmbientReflection(Fields, v);
-        game.meshes.SetDiffuseReflection(CarGroup, v);
-        game.meshes.SetEmission(Fields, v);
-        ASSERT_EQ(game.meshes.GetAmbientReflection(Fields), int(v));
-        ASSERT_EQ(game.meshes.GetDiffuseReflection(CarGroup), int(v));
-        ASSERT_EQ(game.meshes.GetEmission(Fields), int(v));
-    }
-    EXPECT_EQ(game.meshes.GetAmbientReflection(Sky), 0);
-    EXPECT_EQ(game.meshes.GetAmbientReflection(7), 0);
-    game.meshes.SetDiffuseReflection(Fields, 255);
-    game.meshes.SetDiffuseReflection(CarGroup, 10);
-    EXPECT_EQ(game.meshes.GetDiffuseReflection(Fields), 255);  // the car group leaves the fields alone
-}
-
 TEST_F(LightsTest, HeadlightFollowsTheCar) {
     game.graphics.PlaceHeadlight(1.0f, 0.0f, 2.0f, 0.6f, 0.0f, 0.8f);
     D3DLIGHT8 light{};
