@@ -42,14 +42,14 @@ TEST_F(FrameTest, DrivingFrameOrder) {
     game.race.Frame();
     RecordingDevice& d = device();
 
-    long clear = d.Find("Clear 0 3 4278190080 1000 0");
+    long clear = d.Find("Clear 0 TARGET|ZBUFFER 0xFF000000 1000 0");
     long begin = d.Find("BeginScene");
-    long view = d.Find("SetTransform 2", begin);
+    long view = d.Find("SetTransform VIEW", begin);
     long headlight = d.Find("SetLight 1", view);
-    long zOff = d.Find("SetRenderState 7 0", headlight);
-    long lightOff = d.Find("SetRenderState 137 0", zOff);
-    long lightOn = d.Find("SetRenderState 137 1", lightOff);
-    long zOn = d.Find("SetRenderState 7 1", lightOn);
+    long zOff = d.Find("SetRenderState ZENABLE 0", headlight);
+    long lightOff = d.Find("SetRenderState LIGHTING 0", zOff);
+    long lightOn = d.Find("SetRenderState LIGHTING 1", lightOff);
+    long zOn = d.Find("SetRenderState ZENABLE 1", lightOn);
     long end = d.Find("EndScene");
     long present = d.Find("Present");
     for (long i : {clear, begin, view, headlight, zOff, lightOff, lightOn, zOn, end, present}) EXPECT_GE(i, 0);
