@@ -87,7 +87,8 @@ constexpr UINT kFieldTag = 1000;  // plus the field kind
 // The recording platform, sound and device around a game on a test course.
 class RaceTest : public ::testing::Test {
 protected:
-    explicit RaceTest(const CourseLayout& layout = {}) : game(TestFiles(::testing::UnitTest::GetInstance()->current_test_info()->name(), layout)) {}
+    explicit RaceTest(const CourseLayout& layout = {})
+        : game(TestFiles(::testing::UnitTest::GetInstance()->current_test_info()->name(), layout)) {}
 
     void SetUp() override {
         game.graphics.device = new RecordingDevice();

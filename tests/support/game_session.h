@@ -14,6 +14,8 @@
 //   must not wait for one). Needs a display.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -84,7 +86,10 @@ public:
     // The game in the data folder with a high.dat of the session's own, gone
     // with the session, so that data/ stays untouched.
     explicit GameSession(GameBackends backends = GameBackends::Recording) : folder_(DataFolder()) {
-        files_.highscores = (TestFolder() / ("session-" + std::to_string(++Sessions()) + "-high.dat")).string();
+        files_.highscores = (std::filesystem::temp_directory_path() /
+                             ("tarvik-session-" + std::to_string(getpid()) + "-" + std::to_string(++Sessions()) +
+                              "-high.dat"))
+                                .string();
         ownHighscores_ = files_.highscores;
         std::error_code ignored;
         std::filesystem::remove(ownHighscores_, ignored);
