@@ -17,7 +17,9 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/real_game.h"
+#include "bench/clock.h"
+#include "platform/gl/gl_diagnostics.h"
+#include "tests/support/game_session.h"
 
 namespace {
 
@@ -107,7 +109,7 @@ void Report(const char* scene, const std::vector<Round>& rounds) {
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
-    RealGame real;
+    GameSession real(GameBackends::Desktop);
     if (!real.Start()) return 1;
     Game& game = real.game();
     // The title ends by itself after 214 frames: each round starts its flight

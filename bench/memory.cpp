@@ -13,7 +13,7 @@
 #include "gfx/credits.h"
 #include "platform/port/step_trace.h"
 #include "tests/support/autopilot.h"
-#include "tests/support/real_game.h"
+#include "tests/support/game_session.h"
 
 namespace {
 
@@ -33,7 +33,8 @@ int main() {
     {
         ResetStepTrace();
         KeepResidentMemoryInTrace(true);
-        RealGame real;
+        GameSession real(GameBackends::Desktop);
+        real.Build();
         stage("game objects");
         if (!real.Start()) return 1;
         long before = atMain;

@@ -19,10 +19,12 @@
 #include <functional>
 #include <vector>
 
+#include "bench/clock.h"
 #include "gfx/credits.h"
+#include "platform/gl/gl_diagnostics.h"
 #include "render/scene.h"
 #include "tests/support/autopilot.h"
-#include "tests/support/real_game.h"
+#include "tests/support/game_session.h"
 
 namespace {
 
@@ -353,7 +355,7 @@ std::unique_ptr<Moment> Snapshot(Game& game) {
 
 int main(int argc, char** argv) {
     const int repeats = argc > 1 ? std::max(3, std::atoi(argv[1])) : 12;
-    RealGame real;
+    GameSession real(GameBackends::Desktop);
     if (!real.Start()) return 1;
     Game& game = real.game();
     const D3DPRESENT_PARAMETERS& pp = game.graphics.presentParams;

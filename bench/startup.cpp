@@ -4,7 +4,7 @@
 // child for each run, so exec, linking and static set-up are counted too;
 // the child reports its steps against the parent's clock (both read the
 // same monotonic clock). The software device's message boxes are answered at
-// once (see tests/support/real_game.h). Run under xvfb-run; one line per
+// once (see tests/support/game_session.h). Run under xvfb-run; one line per
 // figure, the medians of the runs.
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,8 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "bench/clock.h"
+#include "platform/gl/gl_diagnostics.h"
 #include "platform/port/step_trace.h"
-#include "tests/support/real_game.h"
+#include "tests/support/game_session.h"
 
 namespace {
 
@@ -26,7 +28,8 @@ int Child(double parentStart) {
     ResetStepTrace();
     double shown = 0.0, first = 0.0;
     {
-        RealGame real;
+        GameSession real(GameBackends::Desktop);
+        real.Build();
         TraceStep("game objects");
         if (!real.Start()) return 1;
         shown = NowMs();
@@ -43,7 +46,7 @@ int Child(double parentStart) {
         std::printf("step driver_probe_within_device %.3f\n", ProbeGlDriver().probeMilliseconds);
         std::printf("total to_window_shown %.3f\n", shown - parentStart);
         std::printf("total to_first_frame %.3f\n", first - parentStart);
-        std::printf("message_boxes %d\n", real.backend.messageBoxes);
+        std::printf("message_boxes %d\n", real.quiet.messageBoxes);
         std::fflush(stdout);
     }
     return 0;

@@ -2,6 +2,7 @@
 
 #include "platform/core/dsound_common.h"
 #include "platform/core/lasting.h"
+#include "platform/recording/call_names.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -246,12 +247,21 @@ HRESULT CreateRecordingDirectSound(IDirectSound8** device) {
 }
 
 std::string SoundCall::ToString() const {
+    // The arguments each call has, by name where they are constants.
+    const auto number = [](DWORD v) { return std::to_string(v); };
+    std::vector<std::string> args;
+    if (op == "SetCooperativeLevel") args = {CooperativeLevelName(arg1)};
+    else if (op == "CreateSoundBuffer") args = {BufferCapsNames(arg1), number(arg2)};
+    else if (op == "GetStatus") args = {BufferStatusNames(arg1)};
+    else if (op == "GetCurrentPosition" || op == "SetCurrentPosition") args = {number(arg1)};
+    else if (op == "SetFormat") args = {number(arg1), number(arg2), number(arg3)};
+    else if (op == "Lock") args = {number(arg1), number(arg2), LockFlagNames(arg3)};
+    else if (op == "Unlock") args = {number(arg1), number(arg2)};
+    else if (op == "Play") args = {number(arg1), number(arg2), PlayFlagNames(arg3)};
     std::string s = op;
     if (!buffer.empty()) s += " " + buffer;
-    s += " " + std::to_string(arg1) + " " + std::to_string(arg2) + " " + std::to_string(arg3);
-    char code[16];
-    std::snprintf(code, sizeof code, "%08X", unsigned(result));
-    s += std::string(" -> ") + code;
+    for (const std::string& a : args) s += " " + a;
+    s += " -> " + SoundResultName(result);
     if (started) s += " started";
     return s;
 }

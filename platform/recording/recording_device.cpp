@@ -1,18 +1,25 @@
 #include "platform/recording/recording_device.h"
 
 #include "platform/core/lasting.h"
+#include "platform/recording/call_names.h"
 
 #include <cstring>
 #include <string>
 
 namespace {
 
-std::string Join(const char* name, std::initializer_list<long long> args) {
+// A logged call: its name and its arguments, numbers or names.
+struct Arg {
+    Arg(long long number) : text(std::to_string(number)) {}
+    Arg(std::string name) : text(std::move(name)) {}
+    std::string text;
+};
 
+std::string Join(const char* name, std::initializer_list<Arg> args) {
     std::string s = name;
-    for (long long a : args) {
+    for (const Arg& a : args) {
         s += ' ';
-        s += std::to_string(a);
+        s += a.text;
     }
     return s;
 }
@@ -132,7 +139,7 @@ HRESULT RecordingDevice::Present(const RECT*, const RECT*, HWND, const void*) {
 HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
                                        D3DPOOL pool, IDirect3DTexture8** texture) {
     if (!texture || width == 0 || height == 0 || FormatBytesPerPixel(format) == 0) return D3DERR_INVALIDCALL;
-    if (recording) Log(Join("CreateTexture", {width, height, levels, format, pool}));
+    if (recording) Log(Join("CreateTexture", {width, height, levels, FormatName(format), PoolName(pool)}));
     if (failTextureCreation || width > maxTextureWidth || height > maxTextureWidth) return D3DERR_OUTOFVIDEOMEMORY;
     *texture = new MemoryTexture(width, height, levels, format, usage, pool);
     return S_OK;
@@ -141,7 +148,7 @@ HRESULT RecordingDevice::CreateTexture(UINT width, UINT height, UINT levels, DWO
 HRESULT RecordingDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool,
                                             IDirect3DVertexBuffer8** buffer) {
     if (!buffer || length == 0) return D3DERR_INVALIDCALL;
-    if (recording) Log(Join("CreateVertexBuffer", {length, usage, fvf, pool}));
+    if (recording) Log(Join("CreateVertexBuffer", {length, UsageNames(usage), FvfNames(fvf), PoolName(pool)}));
     if (failBufferCreation) return D3DERR_OUTOFVIDEOMEMORY;
     *buffer = new MemoryBuffer<IDirect3DVertexBuffer8>(length);
     return S_OK;
@@ -151,14 +158,15 @@ HRESULT RecordingDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT f
                                            IDirect3DIndexBuffer8** buffer) {
     if (!buffer || length == 0 || (format != D3DFMT_INDEX16 && format != D3DFMT_INDEX32))
         return D3DERR_INVALIDCALL;
-    if (recording) Log(Join("CreateIndexBuffer", {length, usage, format, pool}));
+    if (recording) Log(Join("CreateIndexBuffer", {length, UsageNames(usage), FormatName(format), PoolName(pool)}));
     if (failBufferCreation) return D3DERR_OUTOFVIDEOMEMORY;
     *buffer = new MemoryIndexBuffer(length, format);
     return S_OK;
 }
 
 HRESULT RecordingDevice::Clear(DWORD count, const D3DRECT*, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
-    if (recording) Log(Join("Clear", {count, flags, color, (long long)(z * 1000.0f), stencil}));
+    if (recording)
+        Log(Join("Clear", {count, ClearFlagNames(flags), ColourName(color), (long long)(z * 1000.0f), stencil}));
     return S_OK;
 }
 
@@ -173,7 +181,7 @@ HRESULT RecordingDevice::EndScene() {
 }
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
-    if (recording) Log(Join("SetTransform", {state}));
+    if (recording) Log(Join("SetTransform", {TransformName(state)}));
     return StateDevice::SetTransform(state, matrix);
 }
 
@@ -193,7 +201,7 @@ HRESULT RecordingDevice::LightEnable(DWORD index, BOOL enable) {
 }
 
 HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-    if (recording) Log(Join("SetRenderState", {state, value}));
+    if (recording) Log(Join("SetRenderState", {RenderStateName(state), RenderStateValue(state, value)}));
     return StateDevice::SetRenderState(state, value);
 }
 
@@ -203,7 +211,7 @@ HRESULT RecordingDevice::SetTexture(DWORD stage, IDirect3DTexture8* texture) {
 }
 
 HRESULT RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-    if (recording) Log(Join("SetTextureStageState", {stage, type, value}));
+    if (recording) Log(Join("SetTextureStageState", {stage, TextureStageStateName(type), value}));
     return StateDevice::SetTextureStageState(stage, type, value);
 }
 
@@ -234,7 +242,7 @@ HRESULT RecordingDevice::DeleteStateBlock(DWORD token) {
 }
 
 HRESULT RecordingDevice::SetVertexShader(DWORD fvf) {
-    if (recording) Log(Join("SetVertexShader", {fvf}));
+    if (recording) Log(Join("SetVertexShader", {FvfNames(fvf)}));
     return StateDevice::SetVertexShader(fvf);
 }
 
@@ -278,7 +286,7 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, 
     d.primitiveCount = primitiveCount;
     ++drawCount;
     draws.push_back(d);
-    Log(Join("DrawPrimitive", {type, startVertex, primitiveCount}));
+    Log(Join("DrawPrimitive", {PrimitiveTypeName(type), startVertex, primitiveCount}));
     return state_.stream ? S_OK : D3DERR_INVALIDCALL;
 }
 
@@ -297,7 +305,7 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minInd
     d.numVertices = numVertices;
     ++drawCount;
     draws.push_back(d);
-    Log(Join("DrawIndexedPrimitive", {type, minIndex, numVertices, startIndex, primitiveCount}));
+    Log(Join("DrawIndexedPrimitive", {PrimitiveTypeName(type), minIndex, numVertices, startIndex, primitiveCount}));
     return state_.stream && state_.indices ? S_OK : D3DERR_INVALIDCALL;
 }
 
@@ -309,7 +317,7 @@ HRESULT RecordingDirect3D::GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* m
 }
 
 HRESULT RecordingDirect3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8* caps) {
-    calls.push_back(Join("GetDeviceCaps", {adapter, type}));
+    calls.push_back(Join("GetDeviceCaps", {adapter, DeviceTypeName(type)}));
     if (!caps) return D3DERR_INVALIDCALL;
     if (type == D3DDEVTYPE_HAL && failHalCaps) return D3DERR_NOTAVAILABLE;
     *caps = D3DCAPS8{};
@@ -321,7 +329,7 @@ HRESULT RecordingDirect3D::GetDeviceCaps(UINT adapter, D3DDEVTYPE type, D3DCAPS8
 
 HRESULT RecordingDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, HWND, DWORD behaviorFlags,
                                         D3DPRESENT_PARAMETERS* params, IDirect3DDevice8** device) {
-    calls.push_back(Join("CreateDevice", {adapter, type, behaviorFlags}));
+    calls.push_back(Join("CreateDevice", {adapter, DeviceTypeName(type), BehaviorFlagNames(behaviorFlags)}));
     if (!params || !device) return D3DERR_INVALIDCALL;
     if ((behaviorFlags & D3DCREATE_HARDWARE_VERTEXPROCESSING) && failHardwareVertexProcessing)
         return D3DERR_NOTAVAILABLE;

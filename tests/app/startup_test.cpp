@@ -20,10 +20,13 @@ struct StartUpCase {
 // the sounds, each of which can be made to fail.
 class StartUpTest : public ::testing::Test {
 protected:
-    InSoundFolder folder;
+    StartUpTest() { RegisterGameResources(); }
+    ~StartUpTest() override { SetCurrentGame(nullptr); }
+
+    GameFolder folder;
     RecordingPlatform platform;
     std::shared_ptr<SoundRecorder> sound = std::make_shared<SoundRecorder>();
-    RecordingBackends backends{platform, sound};
+    TestBackends backends{&platform, sound};
 };
 
 TEST_F(StartUpTest, EachFailingStepEndsWithItsMessages) {

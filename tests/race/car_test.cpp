@@ -154,10 +154,10 @@ TEST_F(CarTest, UpdatePoseMovesTheChaseCamera) {
 class CarFieldTest : public ::testing::Test {
 protected:
     // Heading towards falling x from x = 8: columns 36 and below lie ahead.
-    static CourseSpec WithColumnAhead(FieldType type, int column) {
-        CourseSpec spec;
-        for (int r = 0; r < 70; ++r) spec.cells.push_back({column, r, type});
-        return spec;
+    static CourseLayout WithColumnAhead(FieldType type, int column) {
+        CourseLayout layout;
+        for (int r = 0; r < 70; ++r) layout.cells.push_back({column, r, type});
+        return layout;
     }
 };
 
@@ -207,9 +207,9 @@ TEST_F(CarFieldTest, SpeedLimitsOfEveryKind) {
     } cases[] = {{Wood, 1.0f, -0.5f}, {Grass, 0.5f, -0.25f}, {Metal, 0.8f, -0.4f}, {Start, 1.0f, -0.5f},
                  {Water, 0.2f, -0.1f}, {17, 1.0f, -0.5f} /* unknown kinds drive like wood */};
     for (const Case& c : cases) {
-        CourseSpec spec;
-        spec.fill = c.type;
-        Game game(TestFiles("car_limits", spec));
+        CourseLayout layout;
+        layout.fill = c.type;
+        Game game(TestFiles("car_limits", layout));
         Car& car = game.car;
         for (int i = 0; i < 40; ++i) {
             car.Accelerate();

@@ -9,14 +9,14 @@
 
 namespace {
 
-CourseSpec WaterAheadStoneBehind() {
+CourseLayout WaterAheadStoneBehind() {
     // Ahead of the car (towards falling x) water in column 33; stone in column 40 behind it.
-    CourseSpec spec;
+    CourseLayout layout;
     for (int r = 0; r < 70; ++r) {
-        spec.cells.push_back({33, r, Water});
-        spec.cells.push_back({40, r, Stone});
+        layout.cells.push_back({33, r, Water});
+        layout.cells.push_back({40, r, Stone});
     }
-    return spec;
+    return layout;
 }
 
 }  // namespace
@@ -28,7 +28,7 @@ protected:
         RaceTest::SetUp();
         ASSERT_GE(game.sounds.Init(nullptr), 0);
     }
-    InSoundFolder folder;
+    GameFolder folder;
 };
 
 TEST_F(SoundEventsTest, CrashSoundsOnceOnEveryEntryIntoWater) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "tests/support/game_fixture.h"
 #include "render/scene.h"
@@ -12,6 +14,20 @@ protected:
         game.race.titleShowing = 1;
         game.race.ResetTitleCamera();
     }
+    // The sounds loaded and the title sound playing, as start-up leaves them,
+    // then the flight up to its last frame: nothing of its end has happened yet.
+    void FlyToTheLastFrame() {
+        ASSERT_EQ(game.sounds.Init(nullptr), S_OK);
+        game.sounds.Play(SOUND_TITLE, 0);
+        device().ClearLog();
+        for (int i = 0; i < 213; ++i) game.race.Frame();
+        ASSERT_EQ(game.race.titleShowing, 1);
+        ASSERT_TRUE(sound->IsPlaying("race_boxenluder.wav"));
+        ASSERT_EQ(sound->Count("Play", "race_hintergrund.wav"), 0u);
+        ASSERT_EQ(device().Find("SetRenderState AMBIENT"), -1);
+    }
+
+    GameFolder folder;  // the four sounds
 };
 
 TEST_F(TitleTest, FlightCirclesThenApproachesAndEndsOnThe214thFrame) {
@@ -42,14 +58,44 @@ TEST_F(TitleTest, FlightCirclesThenApproachesAndEndsOnThe214thFrame) {
 }
 
 TEST_F(TitleTest, TheEndOfTheFlightStartsTheBackgroundAndGreysTheAmbient) {
-    ASSERT_GE(game.sounds.Init(nullptr), -0x7FFFFFFF);  // may fail without sound files: the flight ends all the same
-    for (int i = 0; i < 214; ++i) game.race.Frame();
+    ASSERT_NO_FATAL_FAILURE(FlyToTheLastFrame());
+    const size_t mark = sound->Mark();
+    device().ClearLog();
+    game.race.Frame();  // the 214th
     EXPECT_EQ(game.race.titleShowing, 0);
+    // The title sound stops; the background starts once and loops.
+    EXPECT_FALSE(sound->IsPlaying("race_boxenluder.wav"));
+    EXPECT_EQ(sound->Starts("race_hintergrund.wav", mark), 1u);
+    EXPECT_TRUE(sound->IsLooping("race_hintergrund.wav"));
     EXPECT_EQ(game.sounds.soundOn, 1);
+    // Both lights and lighting set again, then the grey ambient.
+    const std::vector<std::string> lighting = {"SetLight 0",
+                                               "LightEnable 0 1",
+                                               "SetLight 1",
+                                               "LightEnable 1 1",
+                                               "SetRenderState LIGHTING 1",
+                                               "SetRenderState SHADEMODE 2",
+                                               "SetRenderState AMBIENT 0xFF969696"};
+    const std::vector<std::string>& calls = device().calls;
+    const long first = device().Find("SetLight 0");
+    ASSERT_GE(first, 0);
+    ASSERT_LE(size_t(first) + lighting.size(), calls.size());
+    EXPECT_EQ(std::vector<std::string>(calls.begin() + first, calls.begin() + first + long(lighting.size())), lighting);
     DWORD ambient = 0;
     device().GetRenderState(D3DRS_AMBIENT, &ambient);
     EXPECT_EQ(ambient, 0xFF969696u);
-    EXPECT_GE(device().Find("SetRenderState 139 4288059030"), 0);
+}
+
+TEST_F(TitleTest, SwitchedOffDuringTheFlightItsEndLeavesTheBackgroundSilentAndTheSwitchOn) {
+    ASSERT_NO_FATAL_FAILURE(FlyToTheLastFrame());
+    game.sounds.soundOn = 0;
+    const size_t mark = sound->Mark();
+    game.race.Frame();
+    EXPECT_EQ(game.race.titleShowing, 0);
+    EXPECT_FALSE(sound->IsPlaying("race_boxenluder.wav"));
+    EXPECT_EQ(sound->Count("Play", "race_hintergrund.wav", mark), 0u);
+    EXPECT_FALSE(sound->IsPlaying("race_hintergrund.wav"));
+    EXPECT_EQ(game.sounds.soundOn, 1);
 }
 
 TEST_F(TitleTest, ThreeDDropsFromTenTowardsItsPlace) {
@@ -107,20 +153,4 @@ TEST_F(EndingTest, CreditPagesChangeAfter197FramesThenEvery198) {
     EXPECT_EQ(changes[0], 198);  // page 0 showed for 197 frames
     EXPECT_EQ(changes[1] - changes[0], 198);
     EXPECT_EQ(changes[2] - changes[1], 198);
-}
-
-TEST(CreditPages, TableAndEmptyPages) {
-    const CreditPage* first = FindCreditPage(0);
-    ASSERT_NE(first, nullptr);
-    EXPECT_STREQ(first->firstLine, "This was: Tarvik");
-    EXPECT_STREQ(first->secondLine, "3D");
-    EXPECT_FLOAT_EQ(first->secondZ, 2.0f);
-    EXPECT_STREQ(FindCreditPage(2)->secondLine, "The Rest of the Hackers");
-    for (int page = 1; page <= 7; ++page) {
-        ASSERT_NE(FindCreditPage(page), nullptr);
-        EXPECT_STREQ(FindCreditPage(page)->firstLine, "Greetings to");
-        EXPECT_FLOAT_EQ(FindCreditPage(page)->firstY, 1.0f);
-    }
-    EXPECT_EQ(FindCreditPage(8), nullptr);
-    EXPECT_EQ(FindCreditPage(-1), nullptr);
 }

@@ -9,6 +9,7 @@
 #include <csignal>
 
 #include "scores_fixture.h"
+#include "tests/support/working_folder.h"
 
 namespace scores_test {
 namespace {
@@ -39,15 +40,13 @@ TEST_F(HighscoreFileTest, WrittenFileByteForByte) {
 }
 
 TEST_F(HighscoreFileTest, DefaultFileIsHighDatInTheWorkingDirectory) {
-    const fs::path previous = fs::current_path();
-    fs::current_path(folder);
-    WriteFile("high.dat", "12.500000,Hans\r\n");
     {
+        WorkingFolder in(folder);
+        WriteFile("high.dat", "12.500000,Hans\r\n");
         HighscoreTable table;
         EXPECT_EQ(RowsOf(table), Table({{12.5f, "Hans"}}));
         table.rows[0].time = 11.0f;
     }
-    fs::current_path(previous);
     EXPECT_EQ(ReadFile(file).substr(0, 16), "11.000000,Hans\r\n");
 }
 

@@ -3,7 +3,7 @@
 #include "platform/recording/dsound_recording.h"
 #include "tests/support/test_backends.h"
 #include "sound/game_sounds.h"
-#include "wav_fixture.h"
+#include "tests/support/wav_fixture.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ TEST_F(GameSoundsTest, InitLoadsTheFourSoundsInOrder) {
     // Torn down: the four buffers first, then the device.
     std::vector<std::string> tail = recorder->Lines(recorder->calls.size() - 5);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(tail[size_t(i)].rfind("Release media/", 0), 0u) << tail[size_t(i)];
-    EXPECT_EQ(tail[4], "Release 0 0 0 -> 00000000");
+    EXPECT_EQ(tail[4], "Release -> DS_OK");
 }
 
 TEST_F(GameSoundsTest, InitStopsAtTheFirstFailure) {

@@ -5,7 +5,7 @@
 #include "platform/recording/dsound_recording.h"
 #include "tests/support/test_backends.h"
 #include "sound/sound_manager.h"
-#include "wav_fixture.h"
+#include "tests/support/wav_fixture.h"
 
 namespace {
 
@@ -35,11 +35,11 @@ TEST_F(SoundManagerTest, InitializeMakesTheDeviceAndSetsThePrimaryFormat) {
     ASSERT_EQ(manager.Initialize(nullptr, DSSCL_PRIORITY, 2, 22050, 16), S_OK);
     ASSERT_NE(manager.device, nullptr);
     EXPECT_EQ(recorder->Lines(), (std::vector<std::string>{
-                                     "DirectSoundCreate8 0 0 0 -> 00000000",
-                                     "SetCooperativeLevel 2 0 0 -> 00000000",
-                                     "CreateSoundBuffer primary 1 0 0 -> 00000000",
-                                     "SetFormat primary 2 22050 16 -> 00000000",
-                                     "Release primary 0 0 0 -> 00000000",
+                                     "DirectSoundCreate8 -> DS_OK",
+                                     "SetCooperativeLevel PRIORITY -> DS_OK",
+                                     "CreateSoundBuffer primary PRIMARYBUFFER 0 -> DS_OK",
+                                     "SetFormat primary 2 22050 16 -> DS_OK",
+                                     "Release primary -> DS_OK",
                                  }));
     // Copied: the packed format cannot be bound by reference.
     const WAVEFORMATEX f = recorder->buffers.at(0)->format;
@@ -137,15 +137,15 @@ TEST_F(SoundManagerTest, CreateFillsOneBufferAndDuplicatesIt) {
     EXPECT_EQ(sound->bufferCount, 3u);
     const std::string p = (dir.path / "sound.wav").string();
     EXPECT_EQ(recorder->Lines(mark), (std::vector<std::string>{
-                                         "CreateSoundBuffer " + p + " 0 2501 0 -> 00000000",
-                                         "DuplicateSoundBuffer " + p + " 0 0 0 -> 00000000",
-                                         "DuplicateSoundBuffer " + p + " 0 0 0 -> 00000000",
-                                         "GetStatus " + p + " 0 0 0 -> 00000000",
-                                         "Lock " + p + " 0 2501 0 -> 00000000",
-                                         "Unlock " + p + " 2501 0 0 -> 00000000",
-                                         "SetCurrentPosition " + p + " 0 0 0 -> 00000000",
-                                         "SetCurrentPosition " + p + " 0 0 0 -> 00000000",
-                                         "SetCurrentPosition " + p + " 0 0 0 -> 00000000",
+                                         "CreateSoundBuffer " + p + " 0 2501 -> DS_OK",
+                                         "DuplicateSoundBuffer " + p + " -> DS_OK",
+                                         "DuplicateSoundBuffer " + p + " -> DS_OK",
+                                         "GetStatus " + p + " 0 -> DS_OK",
+                                         "Lock " + p + " 0 2501 0 -> DS_OK",
+                                         "Unlock " + p + " 2501 0 -> DS_OK",
+                                         "SetCurrentPosition " + p + " 0 -> DS_OK",
+                                         "SetCurrentPosition " + p + " 0 -> DS_OK",
+                                         "SetCurrentPosition " + p + " 0 -> DS_OK",
                                      }));
     RecordedBuffer* buffer = recorder->Find("sound.wav");
     ASSERT_NE(buffer, nullptr);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "sound/wave_file.h"
-#include "wav_fixture.h"
+#include "tests/support/wav_fixture.h"
 
 namespace {
 

@@ -1,8 +1,11 @@
-// A game on the recording platform for the race tests: a course written into a
-// temporary folder, the recording device, and the recording sound device.
+// A game on the recording platform for the tests of the race, its drawing and
+// its sounds: a course written into a temporary folder, the recording device,
+// and the recording sound device. The game is built but not started: the
+// tests call its parts themselves. (Whole games, started and run through
+// their message loop, are tests/support/game_session.h.)
 #pragma once
 
-#include <unistd.h>
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,18 +14,15 @@
 #include <vector>
 
 #include "app/game.h"
+#include "platform/recording/dsound_recording.h"
 #include "platform/recording/recording_device.h"
-
-// A folder of this test process's own: the sanitizer and plain builds run
-// their test programs side by side.
-inline std::filesystem::path TestFolder() {
-    auto dir = std::filesystem::temp_directory_path() / ("tarvik_test_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
-}
+#include "platform/recording/win_recording.h"
+#include "tests/support/test_backends.h"
+#include "tests/support/wav_fixture.h"
+#include "tests/support/working_folder.h"
 
 // A course of 70 x 70 fields, all `fill`, with single fields set on top.
-struct CourseSpec {
+struct CourseLayout {
     FieldType fill = Wood;
     struct Cell {
         int column, row;
@@ -31,10 +31,10 @@ struct CourseSpec {
     std::vector<Cell> cells;
 };
 
-inline std::string WriteCourse(const std::string& name, const CourseSpec& spec) {
+inline std::string WriteCourse(const std::string& name, const CourseLayout& layout) {
     auto dir = TestFolder();
-    std::vector<FieldType> grid(70 * 70, spec.fill);
-    for (const auto& c : spec.cells) grid[c.row * 70 + c.column] = c.type;
+    std::vector<FieldType> grid(70 * 70, layout.fill);
+    for (const auto& c : layout.cells) grid[c.row * 70 + c.column] = c.type;
     auto path = dir / (name + ".txt");
     std::ofstream out(path);
     for (int r = 0; r < 70; ++r) {
@@ -43,75 +43,13 @@ inline std::string WriteCourse(const std::string& name, const CourseSpec& spec) 
     return path.string();
 }
 
-inline GameFiles TestFiles(const std::string& name, const CourseSpec& spec = {}) {
+inline GameFiles TestFiles(const std::string& name, const CourseLayout& layout = {}) {
     GameFiles files;
-    files.course = WriteCourse(name, spec);
+    files.course = WriteCourse(name, layout);
     files.highscores = (TestFolder() / (name + "_high.dat")).string();
     std::filesystem::remove(files.highscores);
     return files;
 }
-
-#include <gtest/gtest.h>
-
-#include "app/shell.h"
-#include "platform/recording/dsound_recording.h"
-#include "platform/recording/win_recording.h"
-#include "tests/support/test_backends.h"
-#include "resources/resources.h"
-
-// Writes a short 8-bit mono wave file.
-inline void WriteWave(const std::filesystem::path& path) {
-    std::vector<unsigned char> samples(2205, 128);
-    auto put32 = [](std::ofstream& out, std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    auto put16 = [](std::ofstream& out, std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    std::ofstream out(path, std::ios::binary);
-    out.write("RIFF", 4);
-    put32(out, 36 + std::uint32_t(samples.size()));
-    out.write("WAVEfmt ", 8);
-    put32(out, 16);
-    put16(out, 1);
-    put16(out, 1);
-    put32(out, 22050);
-    put32(out, 22050);
-    put16(out, 1);
-    put16(out, 8);
-    out.write("data", 4);
-    put32(out, std::uint32_t(samples.size()));
-    out.write(reinterpret_cast<const char*>(samples.data()), std::streamsize(samples.size()));
-}
-
-// Runs the test in a folder holding the four sounds, as the game's data folder does.
-class InSoundFolder {
-public:
-    InSoundFolder() : previous_(std::filesystem::current_path()) {
-        auto dir = TestFolder() / "sounds";
-        std::filesystem::create_directories(dir / "media");
-        for (const char* name : {"race_hintergrund.wav", "race_boxenluder.wav", "race_hupe.wav", "race_crash.wav"})
-            WriteWave(dir / "media" / name);
-        std::filesystem::current_path(dir);
-    }
-    ~InSoundFolder() { std::filesystem::current_path(previous_); }
-
-private:
-    std::filesystem::path previous_;
-};
-
-// The whole program on the recording backends: the window system of
-// `platform`, and sound and Direct3D that record; the game's resources are
-// registered, and everything is put back afterwards.
-class RecordingBackends {
-public:
-    RecordingBackends(RecordingPlatform& platform, std::shared_ptr<SoundRecorder> sound)
-        : backends_(&platform, std::move(sound)) {
-        RegisterGameResources();
-    }
-    ~RecordingBackends() { SetCurrentGame(nullptr); }
-    RecordingBackends(const RecordingBackends&) = delete;
-    RecordingBackends& operator=(const RecordingBackends&) = delete;
-
-private:
-    TestBackends backends_;
-};
 
 // A mesh that draws one tagged indexed draw per subset, so tests can tell the
 // models apart in the device's draws (the tag is the start index).
@@ -149,7 +87,8 @@ constexpr UINT kFieldTag = 1000;  // plus the field kind
 // The recording platform, sound and device around a game on a test course.
 class RaceTest : public ::testing::Test {
 protected:
-    explicit RaceTest(const CourseSpec& spec = {}) : game(TestFiles(::testing::UnitTest::GetInstance()->current_test_info()->name(), spec)) {}
+    explicit RaceTest(const CourseLayout& layout = {})
+        : game(TestFiles(::testing::UnitTest::GetInstance()->current_test_info()->name(), layout)) {}
 
     void SetUp() override {
         game.graphics.device = new RecordingDevice();

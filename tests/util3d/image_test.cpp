@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/recording/call_names.h"
 #include "tests/util3d/util3d_fixture.h"
 #include "util3d/image.h"
 
@@ -409,8 +410,8 @@ TEST_F(TextureTest, TextureHasTheImageSizeFormatAndFullMipChain) {
         IDirect3DTexture8* texture = nullptr;
         ASSERT_EQ(D3DXCreateTextureFromFileA(device, path.c_str(), &texture), S_OK);
         EXPECT_EQ(device->calls[0], "CreateTexture " + std::to_string(c.levels[0].first) + " " +
-                                        std::to_string(c.levels[0].second) + " 0 " + std::to_string(c.format) +
-                                        " " + std::to_string(D3DPOOL_MANAGED));
+                                        std::to_string(c.levels[0].second) + " 0 " + FormatName(c.format) +
+                                        " MANAGED");
         ASSERT_EQ(texture->GetLevelCount(), c.levels.size());
         for (UINT i = 0; i < c.levels.size(); ++i) {
             D3DSURFACE_DESC desc{};

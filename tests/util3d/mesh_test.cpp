@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/recording/call_names.h"
 #include "tests/util3d/util3d_fixture.h"
 
 namespace {
@@ -35,11 +36,11 @@ TEST_F(MeshTest, DrawSubsetDrawsItsSortedRangeWithOneIndexedDraw) {
     device->ClearLog();
     ASSERT_EQ(mesh->DrawSubset(1), S_OK);
     // Subset 1 was the first face given; sorting puts it second.
-    EXPECT_EQ(device->calls, (std::vector<std::string>{"SetVertexShader 18", "SetStreamSource 0 24", "SetIndices 0",
-                                                       "DrawIndexedPrimitive 4 0 3 3 1"}));
+    EXPECT_EQ(device->calls, (std::vector<std::string>{"SetVertexShader XYZ|NORMAL", "SetStreamSource 0 24",
+                                                       "SetIndices 0", "DrawIndexedPrimitive TRIANGLELIST 0 3 3 1"}));
     device->ClearLog();
     ASSERT_EQ(mesh->DrawSubset(0), S_OK);
-    EXPECT_EQ(device->calls.back(), "DrawIndexedPrimitive 4 0 5 0 1");
+    EXPECT_EQ(device->calls.back(), "DrawIndexedPrimitive TRIANGLELIST 0 5 0 1");
     device->ClearLog();
     EXPECT_EQ(mesh->DrawSubset(7), S_OK);
     EXPECT_TRUE(device->calls.empty()) << "a subset without faces draws nothing";
@@ -59,8 +60,8 @@ TEST_F(MeshTest, BuffersComeFromTheDeviceInThePoolsTheOptionsAsk) {
         device->ClearLog();
         ID3DXMesh* mesh = MakeCorner(D3DFVF_XYZ, c.options);
         ASSERT_NE(mesh, nullptr);
-        EXPECT_EQ(device->calls[0], "CreateVertexBuffer 60 0 2 " + std::to_string(c.vertexPool));
-        EXPECT_EQ(device->calls[1], "CreateIndexBuffer 24 0 102 " + std::to_string(c.indexPool));
+        EXPECT_EQ(device->calls[0], "CreateVertexBuffer 60 0 XYZ " + PoolName(c.vertexPool));
+        EXPECT_EQ(device->calls[1], "CreateIndexBuffer 24 0 INDEX32 " + PoolName(c.indexPool));
         mesh->Release();
     }
     device->failBufferCreation = true;
@@ -118,7 +119,7 @@ TEST_F(MeshTest, RewrittenAttributesRegroupTheSubsets) {
     EXPECT_EQ(data.indices, (std::vector<DWORD>{0, 1, 2, 0, 3, 4}));
     device->ClearLog();
     mesh->DrawSubset(5);
-    EXPECT_EQ(device->calls.back(), "DrawIndexedPrimitive 4 0 5 3 1");
+    EXPECT_EQ(device->calls.back(), "DrawIndexedPrimitive TRIANGLELIST 0 5 3 1");
     mesh->Release();
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "render/mesh_model.h"
+#include "tests/support/working_folder.h"
 #include "tests/util3d/util3d_fixture.h"
 #include "util3d/file_name.h"
 
@@ -86,11 +87,11 @@ TEST_F(TextureNames, ModelFindsTheTexturesItsMaterialsNameFromTheWorkingDirector
         " }\n"
         "}\n";
     std::ofstream(root / "model.x", std::ios::binary) << x;
-    fs::path previous = fs::current_path();
-    fs::current_path(root);
     MeshModel model;
-    model.Load(device, "model.x");
-    fs::current_path(previous);
+    {
+        WorkingFolder in(root);
+        model.Load(device, "model.x");
+    }
     ASSERT_EQ(model.materialCount, 3u);
     EXPECT_NE(model.textures[0], nullptr);
     EXPECT_NE(model.textures[1], nullptr);

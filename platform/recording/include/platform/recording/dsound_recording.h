@@ -29,7 +29,9 @@ struct SoundCall {
     DWORD arg1 = 0, arg2 = 0, arg3 = 0;
     HRESULT result = S_OK;
     bool started = false;
-    std::string ToString() const;  // e.g. "Play media/race_crash.wav 0 0 0 -> 0 started"
+    // e.g. "Play media/race_crash.wav 0 0 LOOPING -> DS_OK started": the call's
+    // arguments, constants by name (platform/recording/call_names.h), and its result.
+    std::string ToString() const;
 };
 
 // The state of one buffer; kept after the buffer is released (`released`).

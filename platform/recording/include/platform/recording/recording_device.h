@@ -30,7 +30,8 @@ public:
     RecordingDevice();
 
     // What the device saw, in order. Each entry is the call's name followed by
-    // its main arguments, e.g. "SetRenderState 7 0" or "DrawIndexedPrimitive 4 0 12 0 2".
+    // its main arguments, constants by name (platform/recording/call_names.h),
+    // e.g. "SetRenderState ZENABLE 0" or "DrawIndexedPrimitive TRIANGLELIST 0 12 0 2".
     std::vector<std::string> calls;
     std::vector<DrawRecord> draws;
     D3DPRESENT_PARAMETERS lastReset{};

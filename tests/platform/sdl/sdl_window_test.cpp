@@ -1,0 +1,792 @@
+// The SDL backend on a real display (Xvfb will do; skipped without one, failed
+// where one is expected, see tests/support/display.h): the window and its menu
+// bar, a dialog and a message box drawn over a cleared GL frame, input from the
+// window system, and a polling loop that waits.
+#include <SDL.h>
+#include <epoxy/gl.h>
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/dinput.h"
+#include "platform/sdl/native_window.h"
+#include "platform/win.h"
+#include "platform/port/win_resources.h"
+#include "platform/sdl/ui_imgui.h"
+#include "platform/desktop/desktop.h"
+#include "tests/support/display.h"
+#include "tests/support/test_backends.h"
+#include "resources/resource.h"
+#include "resources/resources.h"
+
+namespace {
+
+struct Rgb {
+    int r, g, b;
+};
+constexpr Rgb kClear{20, 90, 160};
+constexpr Rgb kDialogFace{212, 208, 200};
+
+bool Near(const unsigned char* p, Rgb c) {
+    return std::abs(p[0] - c.r) <= 3 && std::abs(p[1] - c.g) <= 3 && std::abs(p[2] - c.b) <= 3;
+}
+
+bool WritePng(const std::string& path, const std::vector<unsigned char>& rgba, int width, int height) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) png_write_row(png, rgba.data() + static_cast<size_t>(y) * width * 4);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return true;
+}
+
+// The SDL backend without a window.
+TEST(SdlBackend, ShellOpenHandsTheNameToXdgOpenWithoutWaiting) {
+    TestBackends backends(DesktopBackends());
+    // A stand-in opener that takes its time and notes what it was given.
+    std::string dir = std::string(TARVIK_BINARY_DIR) + "/fake_opener";
+    std::string note = dir + "/opened.txt";
+    ASSERT_EQ(std::system(("mkdir -p '" + dir + "' && rm -f '" + note + "'").c_str()), 0);
+    {
+        std::ofstream script(dir + "/xdg-open");
+        script << "#!/bin/sh\nsleep 1\nprintf '%s' \"$1\" > '" << note << "'\n";
+    }
+    chmod((dir + "/xdg-open").c_str(), 0755);
+    std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+    const char* url = "http://example.org/tarvik3d?a=1&b='x' y";
+    std::uint64_t start = MonotonicMilliseconds();
+    HINSTANCE result = ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+    std::uint64_t took = MonotonicMilliseconds() - start;
+    setenv("PATH", oldPath.c_str(), 1);
+    EXPECT_GT(reinterpret_cast<INT_PTR>(result), 32);
+    EXPECT_LT(took, 500u);  // the opener sleeps a second; the call does not wait for it
+    std::string opened;
+    for (int i = 0; i < 50 && opened.empty(); ++i) {
+        usleep(100000);
+        std::ifstream in(note);
+        std::stringstream text;
+        text << in.rdbuf();
+        opened = text.str();
+    }
+    EXPECT_EQ(opened, url);  // passed as one argument, quotes and blanks and all
+}
+
+TEST(SdlBackend, TimeGetTimeIsTheMonotonicClockInMilliseconds) {
+    TestBackends backends(DesktopBackends());
+    DWORD before = static_cast<DWORD>(MonotonicMilliseconds());
+    DWORD now = timeGetTime();
+    Sleep(30);
+    DWORD later = timeGetTime();
+    EXPECT_LE(now - before, 2u);
+    EXPECT_GE(later - now, 30u);
+    EXPECT_LT(later - now, 200u);
+}
+
+// The window of the test with a GL context of its own standing in for the device.
+class SdlWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            SKIP_OR_FAIL_WITHOUT_DISPLAY(std::string("no display: ") + SDL_GetError());
+        RegisterGameResources();
+        self = this;
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_HREDRAW | CS_VREDRAW;
+        wc.lpfnWndProc = &Proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hIcon = LoadIconA(wc.hInstance, MAKEINTRESOURCEA(IDI_TARVIK));
+        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MENU);
+        wc.lpszClassName = "Tarvik 3D test";
+        ASSERT_NE(RegisterClassExA(&wc), 0);
+        window = CreateWindowExA(0, wc.lpszClassName, "Tarvik 3D", WS_OVERLAPPEDWINDOW, 0, 0, 1024, 768, nullptr,
+                                 nullptr, wc.hInstance, nullptr);
+        ASSERT_NE(window, nullptr);
+        native = NativeWindowOf(window);
+        ASSERT_NE(native, nullptr);
+        context = SDL_GL_CreateContext(native);
+        ASSERT_NE(context, nullptr) << SDL_GetError();
+    }
+
+    void TearDown() override {
+        if (window && IsWindow(window)) DestroyWindow(window);
+        if (context) SDL_GL_DeleteContext(context);
+        UnregisterClassA("Tarvik 3D test", nullptr);
+        self = nullptr;
+    }
+
+    static LRESULT Proc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (self) {
+            if (message == WM_SIZE) self->sizes.push_back({wParam, lParam});
+            if (message == WM_COMMAND) self->commands.push_back(wParam);
+            if (message == WM_TIMER) {
+                ++self->ticks;
+                if (self->onTick) self->onTick();
+                return 0;
+            }
+        }
+        return DefWindowProcA(w, message, wParam, lParam);
+    }
+
+    // One frame as the device would present it: clear, overlay, swap. The
+    // frame is read back before the swap when asked.
+    void Frame(std::vector<unsigned char>* pixels = nullptr) {
+        SDL_GL_MakeCurrent(native, context);
+        int width = 0, height = 0;
+        SDL_GL_GetDrawableSize(native, &width, &height);
+        glViewport(0, 0, width, height);
+        glClearColor(kClear.r / 255.0f, kClear.g / 255.0f, kClear.b / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        DrawWindowOverlay(window);
+        if (pixels) {
+            std::vector<unsigned char> bottomUp(static_cast<size_t>(width) * height * 4);
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+            pixels->resize(bottomUp.size());
+            for (int y = 0; y < height; ++y)
+                std::copy_n(bottomUp.data() + static_cast<size_t>(height - 1 - y) * width * 4, width * 4,
+                            pixels->data() + static_cast<size_t>(y) * width * 4);
+            frameWidth = width;
+            frameHeight = height;
+        }
+        SDL_GL_SwapWindow(native);
+    }
+
+    int CountNear(const std::vector<unsigned char>& pixels, int x0, int y0, int x1, int y1, Rgb c) const {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                if (Near(&pixels[(static_cast<size_t>(y) * frameWidth + x) * 4], c)) ++n;
+        return n;
+    }
+
+    void Show() {
+        ShowWindow(window, SW_SHOWNORMAL);
+        SDL_SetWindowInputFocus(native);
+        ValidateRect(window, nullptr);
+    }
+
+    // Where a point of dialog `id`, given in dialog units, is on the screen:
+    // the dialog is centred in the client area, below a caption as high as
+    // the menu bar.
+    SDL_Point DialogPoint(int id, int x, int y) const {
+        const DialogTemplate* t = FindDialogResource(id);
+        int windowX = 0, windowY = 0, width = 0, height = 0;
+        SDL_GetWindowPosition(native, &windowX, &windowY);
+        SDL_GL_GetDrawableSize(native, &width, &height);
+        const int bx = UiBaseUnitX(), by = UiBaseUnitY();
+        const float menuBar = static_cast<float>(UiMenuBarHeight());
+        const float dialogWidth = static_cast<float>(DialogUnitsToPixelsX(t->cx, bx));
+        const float dialogHeight = static_cast<float>(DialogUnitsToPixelsY(t->cy, by));
+        const float left = std::floor(static_cast<float>(width) * 0.5f - dialogWidth * 0.5f);
+        const float top = std::floor(menuBar + (static_cast<float>(height) - menuBar) * 0.5f -
+                                     (dialogHeight + menuBar) * 0.5f) + menuBar;
+        return {windowX + static_cast<int>(left) + DialogUnitsToPixelsX(x, bx),
+                windowY + static_cast<int>(top) + DialogUnitsToPixelsY(y, by)};
+    }
+
+    static void Xdotool(const std::string& command) { EXPECT_EQ(std::system(("xdotool " + command).c_str()), 0); }
+
+    static inline SdlWindowTest* self = nullptr;
+    TestBackends backends{DesktopBackends()};
+    HWND window = nullptr;
+    SDL_Window* native = nullptr;
+    SDL_GLContext context = nullptr;
+    std::vector<std::pair<WPARAM, LPARAM>> sizes;
+    std::vector<WPARAM> commands;
+    int ticks = 0;
+    std::function<void()> onTick;
+    int frameWidth = 0, frameHeight = 0;
+};
+
+TEST_F(SdlWindowTest, TheWindowShowsWithItsMenuBarAndTheClientBelowIt) {
+    EXPECT_FALSE(SDL_GetWindowFlags(native) & SDL_WINDOW_SHOWN);
+    EXPECT_TRUE(sizes.empty());
+    Show();
+    EXPECT_TRUE(SDL_GetWindowFlags(native) & SDL_WINDOW_SHOWN);
+    int drawableWidth = 0, drawableHeight = 0;
+    SDL_GL_GetDrawableSize(native, &drawableWidth, &drawableHeight);
+    EXPECT_EQ(drawableWidth, 1024);
+    EXPECT_LE(drawableHeight, 768);
+    ASSERT_FALSE(sizes.empty());
+    RECT client{};
+    GetClientRect(window, &client);
+    int menuBar = drawableHeight - client.bottom;
+    EXPECT_GE(menuBar, 15);
+    EXPECT_LE(menuBar, 30);
+    EXPECT_EQ(sizes.front(), (std::pair<WPARAM, LPARAM>{SIZE_RESTORED, MAKELPARAM(1024, client.bottom)}));
+
+    std::vector<unsigned char> pixels;
+    Frame(&pixels);
+    // The menu bar covers the strip above the client area and nothing below it.
+    int strip = CountNear(pixels, 0, 0, frameWidth, menuBar, kDialogFace);
+    EXPECT_GT(strip, frameWidth * menuBar * 3 / 4);
+    EXPECT_EQ(CountNear(pixels, 0, menuBar, frameWidth, frameHeight, kClear), frameWidth * (frameHeight - menuBar));
+}
+
+TEST_F(SdlWindowTest, ADialogIsDrawnOverTheFrameAndTheGameTicksBehindIt) {
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    HWND dialog = nullptr;
+    static HWND* dialogSlot;
+    dialogSlot = &dialog;
+    std::vector<unsigned char> shot;
+    int ticksWhenOpen = -1;
+    onTick = [&] {
+        if (!dialog) {
+            Frame();
+            return;
+        }
+        if (ticksWhenOpen < 0) ticksWhenOpen = ticks;
+        int frame = ticks - ticksWhenOpen;
+        if (frame == 3) {
+            Frame(&shot);
+            return;
+        }
+        Frame();
+        if (frame == 5) {
+            // Esc from the window system: the dialog's cancel.
+            SDL_Event e{};
+            e.type = SDL_KEYDOWN;
+            e.key.windowID = SDL_GetWindowID(native);
+            e.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+            e.key.keysym.sym = SDLK_ESCAPE;
+            e.key.state = SDL_PRESSED;
+            SDL_PushEvent(&e);
+        }
+    };
+    auto proc = [](HWND d, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            *dialogSlot = d;
+            return TRUE;
+        }
+        if (message == WM_COMMAND && (wParam == IDOK || wParam == IDCANCEL)) {
+            EndDialog(d, static_cast<INT_PTR>(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    };
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_HELP), window, proc, 0), IDCANCEL);
+    EXPECT_GE(ticks - ticksWhenOpen, 5);
+    ASSERT_FALSE(shot.empty());
+    WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_dialog_144.png", shot, frameWidth, frameHeight);
+
+    // The dialog (326 x 148 units, more than 400 x 200 pixels, plus its
+    // caption) sits in the middle of the client area, in the dialog face colour.
+    RECT client{};
+    GetClientRect(window, &client);
+    int menuBar = frameHeight - client.bottom;
+    int cx = frameWidth / 2, cy = menuBar + client.bottom / 2;
+    int face = CountNear(shot, cx - 200, cy - 90, cx + 200, cy + 90, kDialogFace);
+    EXPECT_GT(face, 400 * 180 / 2);
+    EXPECT_EQ(CountNear(shot, 0, menuBar + 10, 200, frameHeight - 10, kClear), 200 * (frameHeight - menuBar - 20));
+}
+
+TEST_F(SdlWindowTest, AMessageBoxIsDrawnInTheWindowWhileFramesGoOn) {
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    bool boxOpen = false;
+    int ticksInBox = 0;
+    std::vector<unsigned char> shot;
+    onTick = [&] {
+        if (!boxOpen) {
+            Frame();
+            return;
+        }
+        ++ticksInBox;
+        Frame(ticksInBox == 3 ? &shot : nullptr);
+        if (ticksInBox == 4) {
+            SDL_Event e{};
+            e.type = SDL_KEYDOWN;
+            e.key.windowID = SDL_GetWindowID(native);
+            e.key.keysym.scancode = SDL_SCANCODE_RETURN;
+            e.key.keysym.sym = SDLK_RETURN;
+            e.key.state = SDL_PRESSED;
+            SDL_PushEvent(&e);
+        }
+    };
+    // A few frames first, so that the window is known to be presenting.
+    MSG msg;
+    while (ticks < 3 && GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+    boxOpen = true;
+    EXPECT_EQ(MessageBoxA(window, "Gesamtzeit:      0 ms\rAnzahl Aufrufe: 0\rZeit pro Aufruf: 0 ms", "game.name",
+                          MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND),
+              IDOK);
+    EXPECT_GE(ticksInBox, 4);
+    ASSERT_FALSE(shot.empty());
+    WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_message_box.png", shot, frameWidth, frameHeight);
+    int cx = frameWidth / 2, cy = frameHeight / 2;
+    EXPECT_GT(CountNear(shot, cx - 40, cy - 20, cx + 40, cy + 20, kDialogFace), 80 * 40 / 3);
+}
+
+TEST_F(SdlWindowTest, AMouseClickOnOkEndsTheDialog) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver || std::string(driver) != "x11") GTEST_SKIP() << "not X11";
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(native, &x, &y);
+    // The OK button of the info dialog: (203, 162) size 50 x 14 in dialog
+    // units, the dialog centred in the client area below its caption, which
+    // is as high as the menu bar.
+    RECT client{};
+    GetClientRect(window, &client);
+    int menuBar = 768 - client.bottom;
+    const int bx = UiBaseUnitX(), by = UiBaseUnitY();
+    int dialogWidth = DialogUnitsToPixelsX(280, bx), dialogHeight = DialogUnitsToPixelsY(191, by);
+    int left = 512 - dialogWidth / 2;
+    int top = menuBar + client.bottom / 2 - (dialogHeight + menuBar) / 2 + menuBar;
+    int buttonX = x + left + DialogUnitsToPixelsX(203 + 25, bx);
+    int buttonY = y + top + DialogUnitsToPixelsY(162 + 7, by);
+    char command[256];
+    int frame = 0;
+    onTick = [&] {
+        Frame();
+        ++frame;
+        if (frame == 2) {
+            std::snprintf(command, sizeof command, "xdotool mousemove %d %d", buttonX, buttonY);
+            EXPECT_EQ(std::system(command), 0);
+        }
+        if (frame == 4) {
+            EXPECT_EQ(std::system("xdotool mousedown 1"), 0);
+        }
+        if (frame == 6) {
+            EXPECT_EQ(std::system("xdotool mouseup 1"), 0);
+        }
+        if (frame == 60) {
+            ADD_FAILURE() << "the click did not reach the dialog";
+            SDL_Event e{};
+            e.type = SDL_KEYDOWN;
+            e.key.windowID = SDL_GetWindowID(native);
+            e.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+            SDL_PushEvent(&e);
+        }
+    };
+    auto proc = [](HWND d, UINT message, WPARAM wParam, LPARAM) -> INT_PTR {
+        if (message == WM_COMMAND && (wParam == IDOK || wParam == IDCANCEL)) {
+            EndDialog(d, static_cast<INT_PTR>(wParam));
+            return TRUE;
+        }
+        return message == WM_INITDIALOG;
+    };
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_INFO), window, proc, 0), IDOK);
+}
+
+TEST_F(SdlWindowTest, DialogsTakeTheirSizeFromDialogUnitsAndTheFont) {
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    static HWND dialog;
+    auto proc = [](HWND d, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) {
+            dialog = d;
+            SetDlgItemTextA(d, IDC_CONGRATULATION, "Gl\xFC" "ckwunsch! Platz 1 mit 83.457 sec");
+            SetDlgItemTextA(d, IDC_NAME_PLACE1, "J\xFCrgen");
+            SetDlgItemTextA(d, IDC_TIME_PLACE1, "      83.457 sec");
+            SendDlgItemMessageA(d, IDC_DIRECTIONAL_LEVEL, TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
+            SendDlgItemMessageA(d, IDC_DIRECTIONAL_LEVEL, TBM_SETPOS, TRUE, 100);
+            CheckRadioButton(d, IDC_GROUP_FIELDS, IDC_GROUP_CAR, IDC_GROUP_FIELDS);
+            return TRUE;
+        }
+        return FALSE;
+    };
+    for (int id : {IDD_LIGHTING, IDD_HIGHSCORE_LIST, IDD_NAME_ENTRY}) {
+        SCOPED_TRACE(id);
+        dialog = nullptr;
+        std::vector<unsigned char> shot;
+        int frame = 0;
+        onTick = [&] {
+            if (!dialog) return;
+            ++frame;
+            Frame(frame == 3 ? &shot : nullptr);
+            if (frame == 3) EndDialog(dialog, IDOK);
+        };
+        EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), window, proc, 0), IDOK);
+        ASSERT_FALSE(shot.empty());
+        WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_dialog_" + std::to_string(id) + ".png", shot,
+                 frameWidth, frameHeight);
+        // Where the dialog covers the row through the middle of the client area.
+        RECT client{};
+        GetClientRect(window, &client);
+        int row = frameHeight - client.bottom + client.bottom / 2;
+        int left = -1, right = -1;
+        for (int x = 0; x < frameWidth; ++x) {
+            if (Near(&shot[(static_cast<size_t>(row) * frameWidth + x) * 4], kClear)) continue;
+            if (left < 0) left = x;
+            right = x;
+        }
+        int expected = DialogUnitsToPixelsX(FindDialogResource(id)->cx, UiBaseUnitX());
+        EXPECT_NEAR(right - left + 1, expected, 2);
+        EXPECT_NEAR((left + right) / 2, frameWidth / 2, 2);
+    }
+}
+
+TEST_F(SdlWindowTest, ChoosingAMenuItemPostsItsCommand) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    CheckMenuItem(GetMenu(window), IDM_SOUND, MF_BYCOMMAND | MF_CHECKED);
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(native, &x, &y);
+    // "Einstellungen" in the bar, then its first two items: "Sound", and the
+    // grayed "Konfiguration", which must not answer.
+    struct Click {
+        int frame, px, py;
+    };
+    const Click clicks[] = {{2, 88, 9}, {8, 70, 33}, {14, 88, 9}, {20, 70, 50}, {26, 600, 400}};
+    std::vector<unsigned char> shot;
+    int frame = 0;
+    onTick = [&] {
+        ++frame;
+        Frame(frame == 6 ? &shot : nullptr);
+        for (const Click& c : clicks) {
+            char command[128];
+            if (frame == c.frame) {
+                std::snprintf(command, sizeof command, "xdotool mousemove %d %d", x + c.px, y + c.py);
+                EXPECT_EQ(std::system(command), 0);
+            }
+            if (frame == c.frame + 2) {
+                EXPECT_EQ(std::system("xdotool mousedown 1"), 0);
+            }
+            if (frame == c.frame + 4) {
+                EXPECT_EQ(std::system("xdotool mouseup 1"), 0);
+            }
+        }
+        if (frame == 34) PostQuitMessage(0);
+    };
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+    EXPECT_EQ(commands, (std::vector<WPARAM>{MAKEWPARAM(IDM_SOUND, 0)}));
+    ASSERT_FALSE(shot.empty());
+    WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_menu_open.png", shot, frameWidth, frameHeight);
+}
+
+TEST_F(SdlWindowTest, TheArrowKeysStillReachTheKeyboardStateBehindADialog) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    Show();
+    IDirectInput8A* input = nullptr;
+    IDirectInputDevice8A* keyboard = nullptr;
+    ASSERT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                 reinterpret_cast<void**>(&input), nullptr),
+              DI_OK);
+    ASSERT_EQ(input->CreateDevice(GUID_SysKeyboard, &keyboard, nullptr), DI_OK);
+    ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
+    ASSERT_EQ(keyboard->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    SetTimer(window, 0, 40, nullptr);
+    std::vector<BYTE> upWhileOpen;
+    int frame = 0;
+    static HWND dialog;
+    dialog = nullptr;
+    onTick = [&] {
+        Frame();
+        if (!dialog) return;
+        ++frame;
+        if (frame == 2) {
+            EXPECT_EQ(std::system("xdotool keydown Up"), 0);
+        }
+        BYTE keys[256];
+        if (keyboard->GetDeviceState(sizeof keys, keys) == DI_OK) upWhileOpen.push_back(keys[DIK_UP]);
+        if (frame == 8) {
+            EXPECT_EQ(std::system("xdotool keyup Up"), 0);
+            EndDialog(dialog, IDOK);
+        }
+    };
+    auto proc = [](HWND d, UINT message, WPARAM, LPARAM) -> INT_PTR {
+        if (message == WM_INITDIALOG) dialog = d;
+        return message == WM_INITDIALOG;
+    };
+    EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_HELP), window, proc, 0), IDOK);
+    SafeRelease(keyboard);
+    SafeRelease(input);
+    ASSERT_EQ(upWhileOpen.size(), 8u);
+    EXPECT_EQ(upWhileOpen.front(), 0x00);
+    EXPECT_EQ(upWhileOpen[6], 0x80);
+}
+
+// The lighting dialog's trackbars worked with the real mouse and keyboard:
+// what the dialog procedure is told, and where the trackbar stands when it asks.
+struct ScrollSeen {
+    WORD notification;
+    WORD high;
+    int id;
+    int position;
+    bool buttonHeld;  // the mouse button was still down
+};
+std::vector<ScrollSeen> scrollsSeen;
+bool buttonHeld = false;
+HWND lightingDialog = nullptr;
+
+INT_PTR ScrollSeenProc(HWND d, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            lightingDialog = d;
+            for (int id : {IDC_DIRECTIONAL_LEVEL, IDC_HEADLIGHT_LEVEL, IDC_AMBIENT_REFLECTION, IDC_DIFFUSE_REFLECTION,
+                           IDC_EMISSION})
+                SendDlgItemMessageA(d, id, TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
+            SendDlgItemMessageA(d, IDC_DIRECTIONAL_LEVEL, TBM_SETPOS, TRUE, 100);
+            CheckRadioButton(d, IDC_GROUP_FIELDS, IDC_GROUP_CAR, IDC_GROUP_FIELDS);
+            return TRUE;
+        case WM_HSCROLL: {
+            HWND control = reinterpret_cast<HWND>(lParam);
+            scrollsSeen.push_back({LOWORD(wParam), HIWORD(wParam), GetDlgCtrlID(control),
+                                   static_cast<int>(SendMessageA(control, TBM_GETPOS, 0, 0)), buttonHeld});
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
+}
+
+class SdlTrackbarTest : public SdlWindowTest {
+protected:
+    void SetUp() override {
+        SdlWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (!driver || std::string(driver) != "x11") GTEST_SKIP() << "not X11";
+        scrollsSeen.clear();
+        buttonHeld = false;
+        lightingDialog = nullptr;
+        Show();
+        SetTimer(window, 0, 40, nullptr);
+    }
+    // Runs the lighting dialog; `step` is called with each frame's number
+    // from 1 while the dialog is open, and ends it by returning false.
+    void RunLighting(std::function<bool(int)> step) {
+        int frame = 0;
+        onTick = [&] {
+            Frame();
+            if (!lightingDialog) return;
+            if (!step(++frame) || frame == 200) EndDialog(lightingDialog, IDOK);
+        };
+        EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_LIGHTING), window,
+                                  ScrollSeenProc, 0),
+                  IDOK);
+    }
+};
+
+TEST_F(SdlTrackbarTest, TheDraggedThumbFollowsThePointerAndNotifiesBeforeTheButtonIsLetGo) {
+    // The headlight's trackbar (115, 53; 177 x 22 units) with its thumb at 0, at the left end.
+    const SDL_Point corner = DialogPoint(IDD_LIGHTING, 115, 53);
+    const int width = DialogUnitsToPixelsX(177, UiBaseUnitX());
+    const int y = corner.y + DialogUnitsToPixelsY(22, UiBaseUnitY()) / 2;
+    const int thumbX = corner.x + 7;
+    constexpr int kStep = 40, kSteps = 4;
+    int headlight = -1;
+    char command[96];
+    RunLighting([&](int frame) {
+        if (frame == 2) {
+            std::snprintf(command, sizeof command, "mousemove %d %d", thumbX, y);
+            Xdotool(command);
+        }
+        if (frame == 4) {
+            buttonHeld = true;
+            Xdotool("mousedown 1");
+        }
+        if (frame > 4 && frame <= 4 + 2 * kSteps && frame % 2 == 0) {
+            std::snprintf(command, sizeof command, "mousemove %d %d", thumbX + kStep * (frame - 4) / 2, y);
+            Xdotool(command);
+        }
+        if (frame == 16) {
+            buttonHeld = false;
+            Xdotool("mouseup 1");
+        }
+        if (frame < 22) return true;
+        headlight = static_cast<int>(SendDlgItemMessageA(lightingDialog, IDC_HEADLIGHT_LEVEL, TBM_GETPOS, 0, 0));
+        return false;
+    });
+    // The thumb's centre runs over the control's width less the thumb and a margin each side.
+    const int expected = static_cast<int>(std::lround(kStep * kSteps * 255.0 / (width - 15)));
+    ASSERT_GE(scrollsSeen.size(), 5u);
+    std::vector<ScrollSeen> track(scrollsSeen.begin(), scrollsSeen.end() - 2);
+    int last = 0;
+    for (const ScrollSeen& s : track) {
+        EXPECT_EQ(s.notification, TB_THUMBTRACK);
+        EXPECT_TRUE(s.buttonHeld);
+        EXPECT_EQ(s.id, IDC_HEADLIGHT_LEVEL);
+        EXPECT_EQ(s.high, s.position);
+        EXPECT_GT(s.position, last);
+        last = s.position;
+    }
+    EXPECT_GE(track.size(), 3u);  // one for every move of the pointer at least
+    EXPECT_NEAR(last, expected, 2);
+    const ScrollSeen& rest = scrollsSeen[scrollsSeen.size() - 2];
+    const ScrollSeen& end = scrollsSeen.back();
+    EXPECT_EQ(rest.notification, TB_THUMBPOSITION);
+    EXPECT_EQ(rest.high, last);
+    EXPECT_FALSE(rest.buttonHeld);
+    EXPECT_EQ(end.notification, TB_ENDTRACK);
+    EXPECT_EQ(end.high, 0);
+    EXPECT_EQ(end.position, last);
+    EXPECT_EQ(headlight, last);
+}
+
+TEST_F(SdlTrackbarTest, AButtonHeldOnTheChannelPagesTowardThePointerUntilTheThumbIsThere) {
+    const SDL_Point corner = DialogPoint(IDD_LIGHTING, 115, 53);
+    const int y = corner.y + DialogUnitsToPixelsY(22, UiBaseUnitY()) / 2;
+    char command[96];
+    RunLighting([&](int frame) {
+        if (frame == 2) {
+            // About position 94: the first page (51) falls short of it, the second (102) is there.
+            std::snprintf(command, sizeof command, "mousemove %d %d", corner.x + 100, y);
+            Xdotool(command);
+        }
+        if (frame == 4) {
+            buttonHeld = true;
+            Xdotool("mousedown 1");
+        }
+        if (frame == 34) {  // 1.2 seconds held
+            buttonHeld = false;
+            Xdotool("mouseup 1");
+        }
+        return frame < 40;
+    });
+    std::vector<std::tuple<WORD, int, bool>> seen;
+    for (const ScrollSeen& s : scrollsSeen) seen.emplace_back(s.notification, s.position, s.buttonHeld);
+    EXPECT_EQ(seen, (std::vector<std::tuple<WORD, int, bool>>{
+                        {TB_PAGEDOWN, 51, true}, {TB_PAGEDOWN, 102, true}, {TB_ENDTRACK, 102, false}}));
+}
+
+TEST_F(SdlTrackbarTest, AClickedTrackbarTakesItsKeysWhileTheCarStillSeesThem) {
+    IDirectInput8A* input = nullptr;
+    IDirectInputDevice8A* keyboard = nullptr;
+    ASSERT_EQ(DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                 reinterpret_cast<void**>(&input), nullptr),
+              DI_OK);
+    ASSERT_EQ(input->CreateDevice(GUID_SysKeyboard, &keyboard, nullptr), DI_OK);
+    ASSERT_EQ(keyboard->SetDataFormat(&c_dfDIKeyboard), DI_OK);
+    ASSERT_EQ(keyboard->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+    ASSERT_EQ(keyboard->Acquire(), DI_OK);
+    const SDL_Point corner = DialogPoint(IDD_LIGHTING, 115, 53);
+    const int y = corner.y + DialogUnitsToPixelsY(22, UiBaseUnitY()) / 2;
+    const SDL_Point autoRadio = DialogPoint(IDD_LIGHTING, 65 + 4, 111 + 5);
+    size_t beforeClick = 0, beforeHeldRight = 0, afterHeldRight = 0, beforeRadioKey = 0;
+    bool rightSeenByTheCar = false;
+    char command[96];
+    RunLighting([&](int frame) {
+        switch (frame) {
+            case 2:
+                Xdotool("key Right End");  // no trackbar has the keyboard yet
+                break;
+            case 6:
+                beforeClick = scrollsSeen.size();
+                // The channel right of the thumb at 0: a page.
+                std::snprintf(command, sizeof command, "mousemove %d %d click 1", corner.x + 100, y);
+                Xdotool(command);
+                break;
+            case 10:
+                Xdotool("key End");
+                break;
+            case 12:
+                Xdotool("key Page_Up");
+                break;
+            case 14:
+                Xdotool("key Left");
+                break;
+            case 16:
+                beforeHeldRight = scrollsSeen.size();
+                Xdotool("keydown Right");
+                break;
+            case 20:
+                Xdotool("keyup Right");
+                break;
+            case 24:
+                afterHeldRight = scrollsSeen.size();
+                std::snprintf(command, sizeof command, "mousemove %d %d click 1", autoRadio.x, autoRadio.y);
+                Xdotool(command);
+                break;
+            case 28:
+                beforeRadioKey = scrollsSeen.size();
+                Xdotool("key Left End");
+                break;
+            case 32:
+                return false;
+            default:
+                break;
+        }
+        BYTE keys[256];
+        if (frame > 16 && frame < 20 && keyboard->GetDeviceState(sizeof keys, keys) == DI_OK && keys[DIK_RIGHT])
+            rightSeenByTheCar = true;
+        return true;
+    });
+    SafeRelease(keyboard);
+    SafeRelease(input);
+    auto notifications = [](size_t from, size_t to) {
+        std::vector<std::pair<WORD, int>> out;
+        for (size_t i = from; i < to && i < scrollsSeen.size(); ++i)
+            out.push_back({scrollsSeen[i].notification, scrollsSeen[i].position});
+        return out;
+    };
+    EXPECT_EQ(beforeClick, 0u);
+    using Seen = std::vector<std::pair<WORD, int>>;
+    EXPECT_EQ(notifications(beforeClick, beforeHeldRight),
+              (Seen{{TB_PAGEDOWN, 51}, {TB_ENDTRACK, 51}, {TB_BOTTOM, 255}, {TB_ENDTRACK, 255},
+                    {TB_PAGEUP, 204}, {TB_ENDTRACK, 204}, {TB_LINEUP, 203}, {TB_ENDTRACK, 203}}));
+    // Held, the key may repeat: a line each time, one TB_ENDTRACK at the release.
+    Seen held = notifications(beforeHeldRight, afterHeldRight);
+    ASSERT_GE(held.size(), 2u);
+    for (size_t i = 0; i + 1 < held.size(); ++i) EXPECT_EQ(held[i], (std::pair<WORD, int>{TB_LINEDOWN, 204 + int(i)}));
+    EXPECT_EQ(held.back().first, TB_ENDTRACK);
+    EXPECT_TRUE(rightSeenByTheCar);
+    // The radio button took the keyboard from the trackbar.
+    EXPECT_EQ(afterHeldRight, beforeRadioKey);
+    EXPECT_EQ(scrollsSeen.size(), beforeRadioKey);
+    for (const ScrollSeen& s : scrollsSeen) EXPECT_EQ(s.id, IDC_HEADLIGHT_LEVEL);
+}
+
+TEST_F(SdlWindowTest, ThePollingLoopWaitsInsteadOfSpinning) {
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    std::uint64_t start = MonotonicMilliseconds();
+    MSG msg;
+    // The game's loop: peek without removing, then take and dispatch.
+    while (MonotonicMilliseconds() - start < 1000) {
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) continue;
+        if (!GetMessageA(&msg, nullptr, 0, 0)) break;
+        DispatchMessageA(&msg);
+    }
+    std::uint64_t wall = MonotonicMilliseconds() - start;
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    auto micros = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_usec); };
+    double cpu = (micros(after.ru_utime) - micros(before.ru_utime)) + (micros(after.ru_stime) - micros(before.ru_stime));
+    double share = cpu / (static_cast<double>(wall) * 1000.0);
+    EXPECT_LT(share, 0.05) << "CPU share of one core: " << share * 100 << " %";
+    // The pace is the timer's: 25 ticks a second, never more; a machine
+    // loaded by other tests may lose a few.
+    EXPECT_GE(ticks, 18);
+    EXPECT_LE(ticks, 26);
+}
+
+}  // namespace
