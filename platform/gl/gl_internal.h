@@ -35,6 +35,20 @@ enum UniformGroup { kGroupTransform, kGroupLighting, kGroupMaterial, kGroupForma
 // Program variants, chosen per draw from the render states.
 enum : unsigned { kVariantAlphaTest = 1, kVariantFlat = 2, kVariantCount = 4 };
 
+// What of OpenGL's own state must be sent again before the next draw.
+enum : unsigned {
+    kGlFixed = 1u << 0,
+    kGlTexture = 1u << 1,
+    kGlSampler = 1u << 2,
+    kGlIndices = 1u << 3,
+};
+
+// The streaming rings the collected draws are sent through: world matrices
+// of instanced draws, and vertices and indices of merged copies.
+constexpr GLsizeiptr kInstanceRingBytes = GLsizeiptr(1) << 21;
+constexpr GLsizeiptr kVertexRingBytes = GLsizeiptr(8) << 20;
+constexpr GLsizeiptr kIndexRingBytes = GLsizeiptr(2) << 20;
+
 struct GlProgram {
     GLuint id = 0;
     std::uint64_t versions[kGroupCount]{};  // 0: never uploaded
