@@ -31,6 +31,8 @@ set(TARVIK_SHOT_HEIGHT 749)
 target_compile_definitions(t3d_app PRIVATE
   TARVIK_VERSION="${PROJECT_VERSION}"
   TARVIK_DATA_FROM_EXECUTABLE="${data_from_executable}")
+# The whole offset table read-only once the game runs, as Debian hardens programs.
+target_link_options(tarvik3d PRIVATE "LINKER:-z,relro,-z,now")
 
 # An install builds nothing itself: ./package.sh builds the few targets it
 # needs instead of every test and benchmark.
@@ -59,6 +61,8 @@ install(FILES "${dist_made}/${TARVIK_APP_ID}.metainfo.xml" DESTINATION "${CMAKE_
 install(FILES "${dist_made}/tarvik3d.6.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
 install(FILES "${CMAKE_SOURCE_DIR}/dist/copyright" "${dist_made}/changelog.gz"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/tarvik3d")
+install(FILES "${CMAKE_SOURCE_DIR}/dist/lintian-overrides" DESTINATION "${CMAKE_INSTALL_DATADIR}/lintian/overrides"
+  RENAME tarvik3d)
 
 # The Debian package: tarvik3d_<version>_amd64.deb with /usr as its prefix, its
 # library dependencies found in the executable by dpkg-shlibdeps.
@@ -69,8 +73,9 @@ set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small 3D arcade racer with a formula car")
+# The long description; CPack puts the summary above it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "small 3D arcade racer with a formula car\n Drive a formula car over a tiled course of wooden planks, grass, stone\n walls, water and a metal bridge, against the clock. A camera flight\n shows the title; laps are timed between gates and the five best laps\n go into a highscore table kept for each player. The game speaks German.")
+  "Drive a formula car over a tiled course of wooden planks, grass, stone\nwalls, water and a metal bridge, against the clock. A camera flight\nshows the title; laps are timed between gates, and the five best laps\ngo into a highscore table kept for each player. The game speaks German.")
 set(CPACK_DEBIAN_FILE_NAME "DEB-DEFAULT")
 set(TARVIK_PACKAGE_MAINTAINER "Tarvik 3D developers <tarvik3d@example.org>" CACHE STRING
     "Name and address of the package's maintainer, for the package's control file")
