@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the game and starts it from data/.
+# Installs what is missing, builds the game and starts it with the data of
+# this source tree.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
@@ -12,14 +13,6 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exit 1
 fi
 
-# A machine without any sound device still plays, silently.
-if [ -z "${SDL_AUDIODRIVER:-}" ]; then
-  runtime=${XDG_RUNTIME_DIR:-/run/user/$(id -u)}
-  if ! ls /dev/snd/pcm* >/dev/null 2>&1 && [ ! -S "$runtime/pulse/native" ] && [ ! -S "$runtime/pipewire-0" ]; then
-    echo "run.sh: no sound device found; the game starts without sound (SDL dummy audio driver)." >&2
-    export SDL_AUDIODRIVER=dummy
-  fi
-fi
-
-cd data
-exec ../build/tarvik3d "$@"
+# The game finds data/ beside its build folder itself, and plays silently on
+# a machine without a sound device.
+exec build/tarvik3d "$@"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the game twice (plain and with Address- and
 # UndefinedBehaviorSanitizer) and runs every test of both builds, the tests
-# that need a display under a virtual X server with the software renderer.
+# that need a display under a virtual X server with the software renderer;
+# between them it makes the Debian package, checks it with lintian and plays
+# the game installed from it.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/setup.sh
@@ -21,6 +23,12 @@ echo "== layout"
 scripts/check_layout.sh build/tarvik3d
 echo "== tests"
 run_tests build
+echo "== the metainfo's screenshots against what the screenshot tests drew"
+scripts/check_screenshots.sh build
+echo "== package"
+./package.sh build
+lintian --fail-on error,warning --display-info tarvik3d_*_amd64.deb
+tests/e2e/install.sh --deb tarvik3d_*_amd64.deb build/e2e-package-artifacts
 
 echo "== sanitizer build"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_SANITIZE=ON -DTARVIK_WERROR=ON >/dev/null

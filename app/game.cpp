@@ -5,6 +5,6 @@ Game::Game(const GameFiles& files)
       graphics(shell.mainWindow, shell.appTitle),
       course(files.course),
       car(course, race, sounds),
-      highscores(files.highscores),
+      highscores(files.highscores, files.installedHighscores),
       credits(graphics),
       scene(SceneParts{graphics, meshes, course, race, car, credits, drawStats}) {}

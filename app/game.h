@@ -2,7 +2,8 @@
 // game's global objects, built in the order their construction needs (the
 // zeroed plain globals first) and torn down in reverse: the sounds, then the
 // highscore table (which saves high.dat), the meshes and the device.
-// The program has one Game, built before main; tests build their own.
+// The program has one Game, built by main once it knows where the data
+// folder is; tests build their own.
 #pragma once
 
 #include <string>
@@ -27,9 +28,13 @@ struct Shell {
     HMENU mainMenu = nullptr;
 };
 
+// The files the game reads at its start and the table it saves at its end.
+// installedHighscores is set for an installed game only: the installed table
+// that a player's own table starts from (see HighscoreTable).
 struct GameFiles {
     std::string course = "course.txt";
     std::string highscores = "high.dat";
+    std::string installedHighscores;
 };
 
 class Game {

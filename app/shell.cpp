@@ -1,5 +1,6 @@
 #include "app/shell.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "app/game.h"
@@ -59,7 +60,12 @@ bool StartUp(HINSTANCE instance, int showCommand) {
         return false;
     }
     TraceStep("keyboard");
-    if (game.sounds.Init(window) < 0) {
+    const HRESULT sounds = game.sounds.Init(window);
+    if (sounds == DSERR_NODRIVER && !game.sounds.manager.device) {
+        // No sound device at all: the game plays without its sounds, which
+        // every sound call takes in its stride (they have no buffer to play).
+        std::fputs("Tarvik 3D: Kein Soundger\u00e4t gefunden; das Spiel l\u00e4uft ohne Ton.\n", stderr);
+    } else if (sounds < 0) {
         MessageBoxA(window, "Fehler beim Initialisieren der Sounds", shell.appTitle, kStartUpMessageStyle);
         return false;
     }

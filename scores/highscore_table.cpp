@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -209,6 +210,66 @@ bool ReplaceFile(std::string path, const std::string& content) {
     return true;
 }
 
+
+enum class TableFile { Read, Missing, Unreadable };
+
+// Reads the rows of the table file at path into rows (which the caller has
+// cleared). Missing when no file is there at all, so that the caller may
+// look elsewhere; a file that is there but cannot be read leaves the rows
+// empty. Opened without blocking so that a pipe or device named like the
+// table cannot hang the start; only a regular file is read.
+TableFile ReadTable(const std::string& path, HighscoreEntry (&rows)[HighscoreTable::RowCount]) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? TableFile::Missing : TableFile::Unreadable;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return TableFile::Unreadable;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return TableFile::Unreadable;
+    }
+    for (HighscoreEntry& row : rows) {
+        if (!ReadRow(file, row)) break;
+    }
+    std::fclose(file);
+    return TableFile::Read;
+}
+
+// The path with every link and dot resolved as far as it exists.
+std::string Resolved(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? path : resolved.string();
+}
+
+// Where a save of the table at path would write: through a link to the
+// file it names (see ReplaceFile).
+std::string WhereSaved(const std::string& path) { return Resolved(path); }
+
+// Whether path is folder or lies somewhere below it.
+bool LiesWithin(const std::string& path, const std::string& folder) {
+    const std::string base = Resolved(folder);
+    if (path == base) return true;
+    const std::string prefix = base.back() == '/' ? base : base + "/";
+    return path.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Makes the folders of path that are missing, each for its owner alone, as
+// the XDG base directories want; folders that are there keep their
+// permissions. True when path is a folder afterwards.
+bool MakeFolders(const std::string& path) {
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (!part.empty() && ::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        if (end == std::string::npos) break;
+    }
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 }  // namespace
 
 std::string FormatFixed(double value, int precision, int width) {
@@ -225,9 +286,13 @@ std::string CongratulationText(float seconds, int place) {
            FormatFixed(seconds, 3, 12) + " sec. den " + std::to_string(place) + ". Platz  erreicht!";
 }
 
-HighscoreTable::HighscoreTable(std::string file) : fileName(std::move(file)) { Load(); }
+HighscoreTable::HighscoreTable(std::string file, std::string installed)
+    : fileName(std::move(file)), installedTable(std::move(installed)) {
+    Load();
+}
 
 HighscoreTable::~HighscoreTable() {
+    if (fileName.empty()) return;
     // The window is gone by now; the terminal is the one place left to say
     // that a new entry did not reach the file.
     if (!Save())
@@ -239,27 +304,11 @@ HighscoreTable::~HighscoreTable() {
 
 void HighscoreTable::Load() {
     for (HighscoreEntry& row : rows) row = HighscoreEntry{};
-    // Opened without blocking so that a pipe or device named like the table
-    // cannot hang the start; only a regular file is read.
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return;
-    }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (!file) {
-        ::close(fd);
-        return;
-    }
-    for (HighscoreEntry& row : rows) {
-        if (!ReadRow(file, row)) break;
-    }
-    std::fclose(file);
+    if (ReadTable(fileName, rows) == TableFile::Missing && !installedTable.empty()) ReadTable(installedTable, rows);
 }
 
 bool HighscoreTable::Save() const {
+    if (fileName.empty()) return false;
     std::string content;
     for (const HighscoreEntry& row : rows) {
         content += FormatFixed(row.time, 6);
@@ -268,6 +317,12 @@ bool HighscoreTable::Save() const {
         for (std::size_t i = 0; i < length; ++i) content += NameChar(row.name[i]);
         // Written as the Windows game wrote it, so files move between the two unchanged.
         content += "\r\n";
+    }
+    if (!installedTable.empty()) {
+        // A player's own table: never into the installation, whatever links
+        // or privileges would allow it.
+        if (LiesWithin(WhereSaved(fileName), FolderOf(installedTable))) return false;
+        if (!MakeFolders(FolderOf(fileName))) return false;
     }
     return ReplaceFile(fileName, content);
 }

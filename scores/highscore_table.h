@@ -20,7 +20,15 @@ public:
 
     // Clears the table and loads it from fileName (relative to the working
     // directory); a missing or unreadable file leaves the table empty.
-    explicit HighscoreTable(std::string fileName = "high.dat");
+    //
+    // With an installedTable, the table is a player's own copy of the table
+    // of an installed game: as long as fileName does not exist, the rows are
+    // read from installedTable (when there is one), and the first save makes
+    // the missing folders on the way to fileName, for the player alone
+    // (0700). Nothing is ever written into installedTable's folder.
+    //
+    // An empty fileName keeps the table in memory only: it is never saved.
+    explicit HighscoreTable(std::string fileName = "high.dat", std::string installedTable = {});
     // Saves the table to its file.
     ~HighscoreTable();
 
@@ -37,8 +45,9 @@ public:
     HighscoreDialogs* Dialogs() const { return dialogs; }
 
     const std::string& FileName() const { return fileName; }
+    const std::string& InstalledTable() const { return installedTable; }
 
-    // Reads the file again, replacing all rows.
+    // Reads the file again (or the installed table, see above), replacing all rows.
     void Load();
     // Writes the table to a temporary file beside the table's file and renames
     // it over the old one, so an interrupted save never loses the old table.
@@ -52,6 +61,7 @@ public:
 
 private:
     std::string fileName;
+    std::string installedTable;
     HighscoreDialogs* dialogs = nullptr;
 };
 

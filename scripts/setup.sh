@@ -13,6 +13,8 @@ packages=(
   fonts-liberation2
   # software rendering and the end-to-end tests
   libgl1-mesa-dri libegl-mesa0 mesa-utils xvfb xauth xdotool imagemagick x11-utils
+  # the Debian package and the checks of what is installed
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 missing=()

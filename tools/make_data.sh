@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the data tools and runs them: writes the course and its picture, the
-# meshes, textures and sounds, and the window icon into the source tree.
+# meshes, textures and sounds, and the window icon (with its sizes for the
+# desktop's icon theme) into the source tree.
 #
 #   tools/make_data.sh [build folder]     (default: build-data next to this tree)
 #
@@ -22,4 +23,4 @@ cmake --build "$build" --target "${tools[@]}" -j2
 "$build/make_textures" "$root/data/media"
 "$build/make_sounds" "$root/data/media"
 "$build/make_icon" "$root/resources"
-echo "make_data: data/, docs/course.png and resources/icon107* are up to date"
+echo "make_data: data/, docs/course.png, resources/icon107* and resources/hicolor/ are up to date"

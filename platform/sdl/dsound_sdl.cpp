@@ -60,19 +60,25 @@ public:
 
     ~Output() { Close(); }
 
-    bool Start() {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0) return false;
+    // DS_OK, or why the output could not be opened: DSERR_NODRIVER when
+    // there is no sound device (no audio driver of SDL could start, or the
+    // one that did lists no output device), DSERR_GENERIC when a device is
+    // there but fails to open (busy, refused, broken).
+    HRESULT Start() {
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0) return DSERR_NODRIVER;
         sdlStarted_ = true;
         device_ = OpenDevice();
         if (!device_) {
+            // Asked only now: some drivers list no devices but open a default.
+            const HRESULT why = SDL_GetNumAudioDevices(0) == 0 ? DSERR_NODRIVER : DSERR_GENERIC;
             Close();
-            return false;
+            return why;
         }
         SDL_AddEventWatch(&Output::WatchEvents, this);
         watching_ = true;
         std::lock_guard<std::mutex> guard(Registry().lock);
         Registry().outputs.push_back(this);
-        return true;
+        return DS_OK;
     }
 
     void Close() {
@@ -438,7 +444,8 @@ HRESULT CreateSdlDirectSound(IDirectSound8** device) {
     std::shared_ptr<Output> output;
     try {
         output = std::make_shared<Output>();
-        if (!output->Start()) return DSERR_NODRIVER;
+        const HRESULT started = output->Start();
+        if (FAILED(started)) return started;
         *device = new SdlDirectSound(output);
     } catch (const std::bad_alloc&) {
         return DSERR_OUTOFMEMORY;

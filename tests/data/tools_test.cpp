@@ -42,7 +42,13 @@ const std::vector<ToolCase>& Tools() {
          {"data/media"},
          {"data/media/race_hintergrund.wav", "data/media/race_boxenluder.wav", "data/media/race_hupe.wav",
           "data/media/race_crash.wav"}},
-        {"make_icon", {"resources"}, {"resources/icon107.png", "resources/icon107_pixels.inc"}},
+        {"make_icon",
+         {"resources"},
+         {"resources/icon107.png", "resources/icon107_pixels.inc", "resources/hicolor/16x16/apps/tarvik3d.png",
+          "resources/hicolor/22x22/apps/tarvik3d.png", "resources/hicolor/24x24/apps/tarvik3d.png",
+          "resources/hicolor/32x32/apps/tarvik3d.png", "resources/hicolor/48x48/apps/tarvik3d.png",
+          "resources/hicolor/64x64/apps/tarvik3d.png", "resources/hicolor/128x128/apps/tarvik3d.png",
+          "resources/hicolor/256x256/apps/tarvik3d.png"}},
     };
     return tools;
 }

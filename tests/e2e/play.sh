@@ -42,7 +42,8 @@ changed() {  # image image region
 hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
 alive() { kill -0 "$pid" 2>/dev/null || fail "the game ended early: $(cat game.log)"; }
 
-SDL_AUDIODRIVER=dummy "$game" >game.log 2>&1 &
+# The copy is named: without --data a game built in the source tree takes its data/.
+SDL_AUDIODRIVER=dummy "$game" --data "$work" >game.log 2>&1 &
 pid=$!
 timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null || fail "no game window: $(cat game.log)"
 sleep 3

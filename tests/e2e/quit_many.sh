@@ -22,7 +22,7 @@ for run in $(seq "$runs"); do
   rm -rf "$work/data"
   cp -r "$source/data" "$work/data"
   rm -f "$work/data/high.dat"
-  (cd "$work/data" && exec env SDL_AUDIODRIVER=dummy "$game" >"$work/game.log" 2>&1) &
+  (cd "$work/data" && exec env SDL_AUDIODRIVER=dummy "$game" --data "$work/data" >"$work/game.log" 2>&1) &
   pid=$!
   timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null ||
     fail "run $run: no game window: $(cat "$work/game.log")"

@@ -8,8 +8,10 @@
 
 #include "platform/dsound.h"
 
-// Opens SDL's default audio output. DSERR_NODRIVER when SDL has no audio
-// device (or no usable audio driver).
+// Opens SDL's default audio output. DSERR_NODRIVER when there is no sound
+// device: no audio driver of SDL starts, or the one that starts lists no
+// output device and its default does not open. DSERR_GENERIC when a device is
+// listed but fails to open.
 HRESULT CreateSdlDirectSound(IDirectSound8** device);
 
 // Behaves as if SDL had reported the output device removed: every buffer of
