@@ -11,3 +11,6 @@ for b in build-bench/bench_*; do
   [ -x "$b" ] || continue
   xvfb-run -a -s "-screen 0 1280x1024x24" "$b"
 done
+# The scenes again at 1920 x 1080, the size of a full-screen game on a common monitor.
+echo "== bench_scene_frame --size 1920x1080"
+xvfb-run -a -s "-screen 0 2048x1280x24" build-bench/bench_scene_frame --size 1920x1080

@@ -12,16 +12,24 @@
 //
 // Run under xvfb-run from ./bench.sh. One line per figure:
 // "<name> <value> <unit>", the frames with "ratio R to FLOOR".
+//   bench_scene_frame [REPEATS] [--size WIDTHxHEIGHT]
+// --size resizes the window until its back buffer (the client area below the
+// menu bar) has that size, as a player's resize or full screen does; the X
+// screen must hold it.
+#include <SDL.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "bench/clock.h"
 #include "gfx/credits.h"
 #include "platform/gl/gl_diagnostics.h"
+#include "platform/sdl/native_window.h"
 #include "render/scene.h"
 #include "tests/support/autopilot.h"
 #include "tests/support/game_session.h"
@@ -351,14 +359,58 @@ std::unique_ptr<Moment> Snapshot(Game& game) {
     return m;
 }
 
+// Resizes the game's window until its back buffer is width x height. Only the
+// window's own messages are handled meanwhile: timer ticks are dropped, so
+// the game stands where it started.
+bool ResizeBackBuffer(Game& game, UINT width, UINT height) {
+    SDL_Window* native = NativeWindowOf(game.shell.mainWindow);
+    const D3DPRESENT_PARAMETERS& pp = game.graphics.presentParams;
+    if (!native) return false;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(native, &w, &h);
+        if (pp.BackBufferWidth == width && pp.BackBufferHeight == height) return true;
+        SDL_SetWindowSize(native, w + int(width) - int(pp.BackBufferWidth), h + int(height) - int(pp.BackBufferHeight));
+        const Uint64 until = SDL_GetTicks64() + 1000;
+        while (SDL_GetTicks64() < until &&
+               !(pp.BackBufferWidth == width && pp.BackBufferHeight == height)) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                if (msg.message != WM_TIMER) DispatchMessageA(&msg);
+            SDL_Delay(5);
+        }
+    }
+    return pp.BackBufferWidth == width && pp.BackBufferHeight == height;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int repeats = argc > 1 ? std::max(3, std::atoi(argv[1])) : 12;
+    int repeats = 12;
+    unsigned width = 0, height = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--size" && i + 1 < argc) {
+            if (std::sscanf(argv[++i], "%ux%u", &width, &height) != 2 || width == 0 || height == 0) {
+                std::fprintf(stderr, "bench_scene_frame: --size wants WIDTHxHEIGHT, not %s\n", argv[i]);
+                return 2;
+            }
+        } else if (!arg.empty() && arg[0] != '-') {
+            repeats = std::max(3, std::atoi(arg.c_str()));
+        } else {
+            std::fprintf(stderr, "usage: bench_scene_frame [REPEATS] [--size WIDTHxHEIGHT]\n");
+            return 2;
+        }
+    }
     GameSession real(GameBackends::Desktop);
     if (!real.Start()) return 1;
     Game& game = real.game();
     const D3DPRESENT_PARAMETERS& pp = game.graphics.presentParams;
+    if (width && !ResizeBackBuffer(game, width, height)) {
+        std::fprintf(stderr, "bench_scene_frame: the back buffer stayed %ux%u, not %ux%u (is the screen large enough?)\n",
+                     pp.BackBufferWidth, pp.BackBufferHeight, width, height);
+        return 1;
+    }
     std::printf("back_buffer %ux%u pixels\n", pp.BackBufferWidth, pp.BackBufferHeight);
 
     // The title: moments along the circling flight.
