@@ -55,7 +55,17 @@ install(TARGETS tarvik3d RUNTIME DESTINATION "${TARVIK_INSTALL_GAMESDIR}")
 # A high.dat of the source tree holds its developer's laps, not the game's.
 install(DIRECTORY "${CMAKE_SOURCE_DIR}/data/" DESTINATION "${TARVIK_INSTALL_GAMEDATADIR}"
   PATTERN "high.dat" EXCLUDE PATTERN "high.dat.tmp*" EXCLUDE)
-install(FILES "${CMAKE_SOURCE_DIR}/dist/tarvik3d.desktop" DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
+# The desktop entry starts the executable by its full path, taken when it is
+# installed (the prefix of `cmake --install --prefix`, /usr in the package):
+# the menu then finds the game also where the games folder is not on PATH
+# (root's PATH on Debian, any other prefix).
+install(CODE "
+  file(READ \"${CMAKE_SOURCE_DIR}/dist/tarvik3d.desktop\" entry)
+  string(REPLACE \"@EXECUTABLE@\" \"\${CMAKE_INSTALL_PREFIX}/${TARVIK_INSTALL_GAMESDIR}/tarvik3d\" entry \"\${entry}\")
+  file(WRITE \"${dist_made}/applications/tarvik3d.desktop\" \"\${entry}\")
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\" TYPE FILE
+       FILES \"${dist_made}/applications/tarvik3d.desktop\")
+")
 install(DIRECTORY "${CMAKE_SOURCE_DIR}/resources/hicolor/" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor")
 install(FILES "${dist_made}/${TARVIK_APP_ID}.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
 install(FILES "${dist_made}/tarvik3d.6.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")

@@ -97,6 +97,9 @@ alive() { kill -0 "$pid" 2>/dev/null || fail "the game ended early: $(cat "$tmp/
 
 # Started as the menu starts it: the Exec line of the desktop entry, in the home folder.
 exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+# The package's entry names /usr/games/tarvik3d; here its files lie under $prefix.
+[ "$mode" = --deb ] && exec_line=${exec_line/#\/usr\//$prefix/}
+[ -x "${exec_line%% *}" ] || fail "the desktop entry starts no installed executable: $exec_line"
 (cd "$home" && player sh -c "exec $exec_line" >"$tmp/game.log" 2>&1) &
 pid=$!
 timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null ||

@@ -27,11 +27,20 @@ private:
 };
 
 // A folder of this test process's own: the sanitizer and plain builds run
-// their test programs side by side.
+// their test programs side by side. It goes away when the process ends, so a
+// run of the tests leaves nothing behind in the temporary folder.
 inline std::filesystem::path TestFolder() {
-    auto dir = std::filesystem::temp_directory_path() / ("tarvik_test_" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    return dir;
+    struct Owned {
+        std::filesystem::path dir =
+            std::filesystem::temp_directory_path() / ("tarvik_test_" + std::to_string(getpid()));
+        ~Owned() {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        }
+    };
+    static const Owned owned;
+    std::filesystem::create_directories(owned.dir);
+    return owned.dir;
 }
 
 // The game's data folder in the source tree.
