@@ -80,7 +80,9 @@ std::string UsageText() {
            "Ohne --data nimmt das Spiel die Daten seiner Installation, sonst data/ im\n"
            "Quellbaum neben dem Build-Ordner, sonst den Arbeitsordner. Installiert f\u00fchrt\n"
            "es die Bestenliste jedes Spielers in $XDG_DATA_HOME/tarvik3d/high.dat\n"
-           "(~/.local/share/tarvik3d/high.dat, wenn XDG_DATA_HOME nicht gesetzt ist).\n";
+           "(~/.local/share/tarvik3d/high.dat, wenn XDG_DATA_HOME nicht gesetzt ist).\n"
+           "Die Einstellungen (Dialog Konfiguration) stehen in\n"
+           "$XDG_CONFIG_HOME/tarvik3d/settings.ini (~/.config/tarvik3d/settings.ini).\n";
 }
 
 std::string VersionText() { return std::string("Tarvik 3D ") + TARVIK_VERSION + "\n"; }
@@ -96,6 +98,11 @@ std::string PlacesText(const GamePlaces& places) {
         text += Exists(places.installedHighscores)
                     ? "             zuerst mit der Liste der Installation: " + places.installedHighscores + "\n"
                     : "             zuerst leer (die Installation hat keine Liste)\n";
+    }
+    if (places.settings.empty()) {
+        text += "Einstellungen: werden nicht gespeichert (kein Ordner daf\u00fcr: weder XDG_CONFIG_HOME noch HOME)\n";
+    } else {
+        text += "Einstellungen: " + places.settings + (Exists(places.settings) ? "" : " (noch nicht angelegt)") + "\n";
     }
     return text;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/draw_stats.h"
+#include "app/settings.h"
 #include "gfx/credits.h"
 #include "gfx/graphics_device.h"
 #include "race/car.h"
@@ -31,10 +32,13 @@ struct Shell {
 // The files the game reads at its start and the table it saves at its end.
 // installedHighscores is set for an installed game only: the installed table
 // that a player's own table starts from (see HighscoreTable).
+// settings is the player's settings file; empty keeps the settings in
+// memory only (the tests' default), starting from the defaults.
 struct GameFiles {
     std::string course = "course.txt";
     std::string highscores = "high.dat";
     std::string installedHighscores;
+    std::string settings;
 };
 
 class Game {
@@ -49,6 +53,11 @@ public:
     Keyboard keyboard;
     ControlState controls;
     int lightingGroup = 0;  // the lighting dialog's reflection group
+
+    // The player's settings, read from their file when the game is built;
+    // start-up and the configuration dialog apply them.
+    std::string settingsFile;
+    GameSettings settings;
 
     // The global objects, in their order of construction.
     DrawStats drawStats;

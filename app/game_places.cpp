@@ -1,5 +1,7 @@
 #include "app/game_places.h"
 
+#include "app/settings.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -57,6 +59,7 @@ PlaceSearch PlaceSearchOfThisProcess(const std::string& dataOption) {
     const fs::path working = fs::current_path(error);
     if (!error) search.workingFolder = working.string();
     if (const char* xdg = std::getenv("XDG_DATA_HOME")) search.xdgDataHome = xdg;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME")) search.xdgConfigHome = xdg;
     if (const char* home = std::getenv("HOME"); home && *home) {
         search.home = home;
     } else if (const passwd* account = ::getpwuid(::getuid()); account && account->pw_dir) {
@@ -90,6 +93,7 @@ std::optional<GamePlaces> FindGamePlaces(const PlaceSearch& search, std::string*
         places.dataFolder = Normal(working);
     }
 
+    places.settings = UserSettingsFile(search.xdgConfigHome, search.home);
     if (places.origin != DataOrigin::Installed) {
         places.highscores = Normal(fs::path(places.dataFolder) / "high.dat");
         return places;
@@ -109,5 +113,6 @@ GameFiles FilesOf(const GamePlaces& places) {
     GameFiles files;
     files.highscores = places.highscores;
     files.installedHighscores = places.installedHighscores;
+    files.settings = places.settings;
     return files;
 }

@@ -7,6 +7,10 @@
 // then runs with the data folder as its working folder, so that its relative
 // file names (course.txt, media/..., info/...) are found there.
 //
+// Every game keeps the player's settings in their home
+// ($XDG_CONFIG_HOME/tarvik3d/settings.ini, ~/.config/tarvik3d/settings.ini
+// when that is not set), whatever data folder it plays with.
+//
 // An installed game keeps each player's high.dat in their home
 // ($XDG_DATA_HOME/tarvik3d/high.dat, ~/.local/share/tarvik3d/high.dat when
 // that is not set), starting from the installed table; it never writes into
@@ -25,6 +29,7 @@ struct GamePlaces {
     DataOrigin origin = DataOrigin::WorkingFolder;
     std::string highscores;           // absolute; empty when there is no place to keep it
     std::string installedHighscores;  // the installed table a player's own starts from; empty unless installed
+    std::string settings;             // the player's settings file, wherever the data is; empty without a home
 };
 
 // What the search looks at. The program takes it from its process
@@ -34,6 +39,7 @@ struct PlaceSearch {
     std::string executable;     // the running program's own file, links resolved; empty when unknown
     std::string workingFolder;  // absolute
     std::string xdgDataHome;    // $XDG_DATA_HOME as set; empty when unset
+    std::string xdgConfigHome;  // $XDG_CONFIG_HOME as set; empty when unset
     std::string home;           // $HOME, or the home of the user's account when it is unset
 };
 

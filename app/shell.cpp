@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "app/config_dialog.h"
 #include "app/game.h"
 #include "app/lighting_dialog.h"
 #include "resources/resource.h"
@@ -17,6 +18,15 @@ HACCEL accelerators = nullptr;
 constexpr UINT kStartUpMessageStyle = MB_OK | MB_ICONHAND | MB_SETFOREGROUND;
 
 void CheckItem(HMENU menu, UINT item, bool on) { CheckMenuItem(menu, item, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)); }
+
+// The pause on or off, with its check mark, which shows it.
+void SetPaused(Game& game, bool on) {
+    game.race.SetPaused(on);
+    CheckItem(game.shell.mainMenu, IDM_PAUSE, game.race.paused != 0);
+}
+
+// A command that came from a key (an accelerator) rather than the menu.
+bool FromKey(WPARAM wParam) { return HIWORD(wParam) == 1; }
 
 }  // namespace
 
@@ -60,6 +70,7 @@ bool StartUp(HINSTANCE instance, int showCommand) {
         return false;
     }
     TraceStep("keyboard");
+    game.sounds.volume = game.settings.volume;
     const HRESULT sounds = game.sounds.Init(window);
     if (sounds == DSERR_NODRIVER && !game.sounds.manager.device) {
         // No sound device at all: the game plays without its sounds, which
@@ -74,6 +85,8 @@ bool StartUp(HINSTANCE instance, int showCommand) {
     SetTimer(window, 0, 40, nullptr);
     ShowWindow(window, showCommand);
     TraceStep("window shown");
+    // The player's keys, pads and full screen (the volume went with the sounds).
+    ApplySettings(game);
 
     RaceState& race = game.race;
     race.lapCount = -1;
@@ -107,6 +120,8 @@ int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 }
 
 void RunExitSequence(Game& game) {
+    // The ending comes as always, with the background going on.
+    if (game.race.paused) SetPaused(game, false);
     game.car.position = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     game.car.UpdatePose();
     BuildCreditsPage(game.credits, 0);
@@ -137,6 +152,13 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             if (game.race.debugDisplay == 1) game.drawStats.ShowReport(game);
             PostQuitMessage(0);
             return 0;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+            if (IsFullScreenKey(message, wParam, lParam)) {
+                SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_FULLSCREEN, 1), 0);
+                return 0;
+            }
+            break;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case IDM_QUIT:
@@ -149,7 +171,9 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                     GameSounds& sounds = game.sounds;
                     sounds.soundOn = sounds.soundOn ? 0 : 1;
                     CheckItem(shell.mainMenu, IDM_SOUND, sounds.soundOn != 0);
-                    if (sounds.soundOn)
+                    if (sounds.backgroundHeld)
+                        sounds.SwitchWhileHeld();  // the pause decides when it is heard again
+                    else if (sounds.soundOn)
                         sounds.Play(SOUND_BACKGROUND, 1);
                     else if (sounds.sounds[SOUND_BACKGROUND])
                         sounds.sounds[SOUND_BACKGROUND]->Stop();
@@ -157,7 +181,29 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                 }
                 case IDM_PAUSE:
                     game.race.pauseFlag = game.race.pauseFlag ? 0 : 1;
-                    CheckItem(shell.mainMenu, IDM_PAUSE, game.race.pauseFlag == 1);
+                    // Only the race pauses: the title flight and the ending are none.
+                    if (game.race.titleShowing == 0 && game.race.endingShowing == 0)
+                        SetPaused(game, game.race.paused == 0);
+                    return 0;
+                case IDM_NEW_GAME:
+                    if (game.race.endingShowing == 1) return 0;
+                    if (game.race.titleShowing == 1) {
+                        game.race.EndTitle();  // as Space does
+                        return 0;
+                    }
+                    // While paused the keys do nothing; the menu item starts a race that runs.
+                    if (game.race.paused) {
+                        if (FromKey(wParam)) return 0;
+                        SetPaused(game, false);
+                    }
+                    game.race.StartNewRace();
+                    return 0;
+                case IDM_CONFIGURATION:
+                    DialogBoxA(shell.appInstance, MAKEINTRESOURCEA(IDD_CONFIGURATION), shell.mainWindow,
+                               ConfigDialogProc);
+                    return 0;
+                case IDM_FULLSCREEN:
+                    ToggleFullScreen(game);
                     return 0;
                 case IDM_HELP:
                     DialogBoxA(shell.appInstance, MAKEINTRESOURCEA(IDD_HELP), shell.mainWindow, HelpDialogProc);
@@ -169,6 +215,7 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                     DialogBoxA(shell.appInstance, MAKEINTRESOURCEA(IDD_INFO), shell.mainWindow, InfoDialogProc);
                     return 0;
                 case IDM_HORN:
+                    if (game.race.paused) return 0;  // the keys do nothing while paused
                     game.sounds.Play(SOUND_HORN, 0);
                     return 0;
                 default: break;

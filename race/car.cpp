@@ -1,6 +1,8 @@
 #include "race/car.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "race/race_state.h"
 #include "sound/game_sounds.h"
@@ -87,6 +89,28 @@ void Car::Step() {
     if ((fieldType == Water && lastFieldType != Water) || (fieldType == Stone && lastFieldType != Stone))
         sounds_.Play(SOUND_CRASH, 0);
     lastFieldType = fieldType;
+}
+
+void Car::ResetToStart() {
+    // A car as built, whose camera placing is undone by ours below.
+    const Car start(course_, race_, sounds_);
+    heading = start.heading;
+    steerAngle = start.steerAngle;
+    steerInput = start.steerInput;
+    speed = start.speed;
+    acceleration = start.acceleration;
+    braking = start.braking;
+    throttle = start.throttle;
+    std::copy(std::begin(start.maxSpeed), std::end(start.maxSpeed), maxSpeed);
+    std::copy(std::begin(start.minSpeed), std::end(start.minSpeed), minSpeed);
+    fieldType = start.fieldType;
+    position = start.position;
+    lastFieldType = start.lastFieldType;
+    // A built car has no direction until its first step, which gives it the
+    // one of its heading before it moves; taken now, the camera of the first
+    // frame looks along the car instead of straight down at it.
+    UpdateHeading();
+    UpdatePose();
 }
 
 void Car::UpdatePose() {

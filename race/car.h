@@ -23,6 +23,9 @@ public:
     void UpdateHeading();
     void Step();
     void UpdatePose();
+    // Back to the start pose at rest, as the car is built, with the chase
+    // camera behind it (for a new race).
+    void ResetToStart();
 
     float heading = 3.1417f;
     float steerAngle = 0.0f;

@@ -69,11 +69,11 @@ bool Keyboard::ReadState(HWND window) {
 
 bool Keyboard::Poll(HWND window, ControlState& controls) {
     if (!ReadState(window)) return false;
-    controls.debugKey = (keys[DIK_F12] & 0x80) ? 1 : 0;
-    controls.accelerateKey = (keys[DIK_UP] & 0x80) ? 1 : 0;
-    controls.brakeKey = (keys[DIK_DOWN] & 0x80) ? 1 : 0;
-    controls.leftKey = (keys[DIK_LEFT] & 0x80) ? 1 : 0;
-    controls.rightKey = (keys[DIK_RIGHT] & 0x80) ? 1 : 0;
-    controls.startKey = (keys[DIK_SPACE] & 0x80) ? 1 : 0;
+    controls.debugKey = (keys[bindings.debug] & 0x80) ? 1 : 0;
+    controls.accelerateKey = (keys[bindings.accelerate] & 0x80) ? 1 : 0;
+    controls.brakeKey = (keys[bindings.brake] & 0x80) ? 1 : 0;
+    controls.leftKey = (keys[bindings.left] & 0x80) ? 1 : 0;
+    controls.rightKey = (keys[bindings.right] & 0x80) ? 1 : 0;
+    controls.startKey = (keys[bindings.start] & 0x80) ? 1 : 0;
     return true;
 }

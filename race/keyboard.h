@@ -4,10 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/dinput.h"
 #include "platform/wintypes.h"
-
-class IDirectInput8A;
-class IDirectInputDevice8A;
 
 struct ControlState {
     std::int32_t debugKey = 0;
@@ -16,6 +14,17 @@ struct ControlState {
     std::int32_t leftKey = 0;
     std::int32_t rightKey = 0;
     std::int32_t startKey = 0;
+};
+
+// Which key (DIK_ code) feeds each flag; the player may choose others.
+struct KeyBindings {
+    BYTE debug = DIK_F12;
+    BYTE accelerate = DIK_UP;
+    BYTE brake = DIK_DOWN;
+    BYTE left = DIK_LEFT;
+    BYTE right = DIK_RIGHT;
+    BYTE start = DIK_SPACE;
+    bool operator==(const KeyBindings&) const = default;
 };
 
 class Keyboard {
@@ -32,6 +41,7 @@ public:
     BYTE keys[256] = {};
     IDirectInput8A* directInput = nullptr;
     IDirectInputDevice8A* device = nullptr;
+    KeyBindings bindings;
 
 private:
     // A read that keeps failing is reported once, not on every tick: the boxes

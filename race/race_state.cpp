@@ -1,5 +1,6 @@
 #include "race/race_state.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <new>
@@ -46,6 +47,11 @@ void RaceState::ResetTitleCamera() {
 void RaceState::ApplyControls() {
     const ControlState& keys = parts_.controls;
     Car& car = parts_.car;
+    if (paused) {
+        // The debug read-out is no part of the race: it still answers.
+        if (keys.debugKey) debugDisplay = debugDisplay ? 0 : 1;
+        return;
+    }
     if (keys.rightKey) car.SteerRight();
     if (keys.leftKey) car.SteerLeft();
     if (keys.debugKey) debugDisplay = debugDisplay ? 0 : 1;
@@ -74,9 +80,40 @@ void RaceState::Frame() {
     // The window of visible fields and the view use the car and camera from
     // before this step: the camera trails the car by one step.
     parts_.view.DrawBeforeStep();
-    parts_.car.Step();
-    parts_.car.UpdatePose();
+    if (!paused) {
+        parts_.car.Step();
+        parts_.car.UpdatePose();
+    }
     parts_.view.DrawAfterStep();
+}
+
+void RaceState::StartNewRace() {
+    parts_.car.ResetToStart();
+    lapCount = -1;
+    gatePhase = 0;
+    FreeLapMarks();
+    lapRecorded = 0;
+    // Before the line the clocks follow the time on every step anyway.
+    clockStart = raceStart = timeGetTime();
+}
+
+void RaceState::SetPaused(bool on) {
+    if (on == (paused != 0)) return;
+    GameSounds& sounds = parts_.sounds;
+    const std::uint32_t now = timeGetTime();
+    if (on) {
+        paused = 1;
+        pauseStart = now;
+        sounds.HoldBackground();
+        return;
+    }
+    paused = 0;
+    // Unsigned differences, so a pause across the clock's wrap moves them right too.
+    const std::uint32_t lasted = now - pauseStart;
+    raceStart += lasted;
+    clockStart += lasted;
+    for (LapMark* m = lapMarks; m; m = m->next) m->time += lasted;
+    sounds.ReleaseBackground();
 }
 
 void RaceState::UpdateProgress() {
@@ -146,6 +183,7 @@ std::vector<ReadoutLine> RaceState::ReadoutLines(std::uint32_t now) const {
     const Car& car = parts_.car;
     const Course& course = parts_.course;
     std::vector<ReadoutLine> lines;
+    now = LapClock(now);
     if (lapCount >= 0)
         lines.push_back({Format("Time: %12.3f", double(float(now - clockStart) * 0.001f)), width - 130.0f, 10.0f});
     lines.push_back({Format("Rundenzeit: %12.3f", double(LastLapSeconds())), width - 180.0f, 25.0f});
@@ -158,5 +196,7 @@ std::vector<ReadoutLine> RaceState::ReadoutLines(std::uint32_t now) const {
         lines.push_back({Format("FeldX : %4d FeldZ : %4d", column, row), width - 180.0f, 85.0f});
         lines.push_back({Format("FeldTyp: %d", course.FieldAt(column, row)), width - 180.0f, 55.0f});
     }
+    // Over the middle of the picture, on the sky, where the player looks.
+    if (paused) lines.push_back({"Pause", std::floor(width * 0.5f) - 18.0f, 40.0f});
     return lines;
 }

@@ -52,10 +52,21 @@ public:
     // The title ends, by Space or by the end of its flight: the title sound
     // stops, the background loop starts and the sound switch reads on.
     void EndTitle();
+    // A new race at once ("Neues Spiel" while driving): the car back at its
+    // start, the laps, their marks, the gates and the clocks as start-up
+    // leaves them. The phase, the sound and the debug read-out stay.
+    void StartNewRace();
+    // The pause of the race. While it lasts the car stands, the driving keys
+    // do nothing, the lap clock stands and the background loop is held; on
+    // its end every clock mark moves on by the time it lasted, so no lap and
+    // no total counts it.
+    void SetPaused(bool on);
 
     // The read-out lines of the driving frame in drawing order, each already
     // formatted; lines that are not shown in the current state are left out.
     std::vector<ReadoutLine> ReadoutLines(std::uint32_t now) const;
+    // The time the lap clock shows: the clock, or the moment it was stopped.
+    std::uint32_t LapClock(std::uint32_t now) const { return paused ? pauseStart : now; }
     // The last completed lap in seconds as line 2 shows it.
     float LastLapSeconds() const;
     // The fastest lap between two recorded marks, in milliseconds; false when
@@ -79,6 +90,11 @@ public:
     std::uint32_t raceStart = 0;
     std::uint32_t clockStart = 0;
     std::uint8_t debugDisplay = 0;
+
+    // The pause (pauseFlag above only keeps its own values: 1 from start-up,
+    // flipped by every pause command). The menu's check mark shows this one.
+    std::int32_t paused = 0;
+    std::uint32_t pauseStart = 0;  // the lap clock when the pause began
 
     // The title and ending scenes' own state, each set once and never reset.
     float titleAngle = 0.0f;

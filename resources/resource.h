@@ -17,6 +17,9 @@ constexpr int IDM_INFO = 32788;
 constexpr int IDM_CONFIGURATION = 32789;
 constexpr int IDM_NEW_GAME = 32790;
 constexpr int IDM_HORN = 32792;
+// The port's own command: full screen on or off (F11, Alt+Enter); it has no
+// menu item and no accelerator, the window procedure takes the keys.
+constexpr int IDM_FULLSCREEN = 32793;
 
 // Dialogs.
 constexpr int IDD_LIGHTING = 106;
@@ -24,6 +27,7 @@ constexpr int IDD_HELP = 144;
 constexpr int IDD_INFO = 145;
 constexpr int IDD_HIGHSCORE_LIST = 151;
 constexpr int IDD_NAME_ENTRY = 152;
+constexpr int IDD_CONFIGURATION = 153;
 
 // Controls of the info dialog.
 constexpr int IDC_MORE_INFO = 1035;
@@ -61,3 +65,31 @@ constexpr int IDC_TIME_PLACE[5] = {IDC_TIME_PLACE1, IDC_TIME_PLACE2, IDC_TIME_PL
 // Controls of the name entry.
 constexpr int IDC_CONGRATULATION = 1052;
 constexpr int IDC_NAME_ENTRY = 1043;
+
+// Controls of the configuration dialog: a button per driving key (in the
+// order of KeyAction), the pad's switch, a button per pad action (in the
+// order of PadAction), full screen, the volume, the line for what the
+// dialog has to say, and the button that brings the defaults back.
+constexpr int IDC_KEY_ACCELERATE = 1061;
+constexpr int IDC_KEY_BRAKE = 1062;
+constexpr int IDC_KEY_LEFT = 1063;
+constexpr int IDC_KEY_RIGHT = 1064;
+constexpr int IDC_KEY_START = 1065;
+constexpr int IDC_KEY_DEBUG = 1066;
+constexpr int IDC_KEY_BUTTON[6] = {IDC_KEY_ACCELERATE, IDC_KEY_BRAKE, IDC_KEY_LEFT,
+                                   IDC_KEY_RIGHT,      IDC_KEY_START, IDC_KEY_DEBUG};
+constexpr int IDC_PAD_ENABLED = 1070;
+constexpr int IDC_PAD_ACCELERATE = 1071;
+constexpr int IDC_PAD_BRAKE = 1072;
+constexpr int IDC_PAD_START = 1073;
+constexpr int IDC_PAD_QUIT = 1074;
+constexpr int IDC_PAD_HORN = 1075;
+constexpr int IDC_PAD_PAUSE = 1076;
+constexpr int IDC_PAD_BUTTON[6] = {IDC_PAD_ACCELERATE, IDC_PAD_BRAKE, IDC_PAD_START,
+                                   IDC_PAD_QUIT,       IDC_PAD_HORN,  IDC_PAD_PAUSE};
+constexpr int IDC_PAD_STATUS = 1077;
+constexpr int IDC_FULLSCREEN = 1080;
+constexpr int IDC_VOLUME = 1081;
+constexpr int IDC_VOLUME_TEXT = 1082;
+constexpr int IDC_CONFIG_MESSAGE = 1083;
+constexpr int IDC_DEFAULTS = 1084;

@@ -17,6 +17,8 @@ constexpr DWORD kGroupBox = kChild | BS_GROUPBOX;
 constexpr DWORD kLabel = kChild | WS_GROUP | SS_LEFT;
 constexpr DWORD kReadOnlyField = kChild | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_READONLY | ES_AUTOHSCROLL;
 constexpr DWORD kEditField = kChild | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD kTrackbar = kChild | WS_TABSTOP | TBS_NOTICKS;
 
 // Popup, caption, system menu, modal frame, and the font below.
 constexpr DWORD kModalDialog = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT;
@@ -73,9 +75,9 @@ void RegisterMenu() {
     MenuTemplate menu;
     menu.id = IDR_MENU;
     menu.items = {
-        Popup("Spiel", {Command("Neues Spiel", IDM_NEW_GAME), Command("Pause", IDM_PAUSE, MF_GRAYED), Separator(),
+        Popup("Spiel", {Command("Neues Spiel", IDM_NEW_GAME), Command("Pause", IDM_PAUSE), Separator(),
                         Command("&Beenden", IDM_QUIT)}),
-        Popup("Einstellungen", {Command("Sound", IDM_SOUND), Command("Konfiguration", IDM_CONFIGURATION, MF_GRAYED),
+        Popup("Einstellungen", {Command("Sound", IDM_SOUND), Command("Konfiguration", IDM_CONFIGURATION),
                                 Command("Beleuchtung", IDM_LIGHTING)}),
         Popup("Info", {Command("Hilfe", IDM_HELP), Command("Highscore", IDM_HIGHSCORE), Command("Tarvik3D", IDM_INFO)}),
     };
@@ -167,6 +169,47 @@ void RegisterHighscoreDialogs() {
     RegisterDialogResource(entry);
 }
 
+// The configuration: the driving keys, the pad, full screen and the volume.
+// A key's button shows the key; clicked, it waits for the next key pressed.
+void RegisterConfiguration() {
+    DialogTemplate d = Dialog(IDD_CONFIGURATION, "Konfiguration", 310, 246, kModalDialog);
+    d.items = {
+        Item(IDC_STATIC, "button", "Tastatur", 7, 7, 146, 130, kGroupBox),
+        Item(IDC_STATIC, "button", "Gamepad", 158, 7, 145, 130, kGroupBox),
+    };
+    const char* const keyLabels[] = {"Gas", "Bremse", "Links", "Rechts", "Start (Titel)", "Debug-Anzeige"};
+    for (int i = 0; i < 6; ++i) {
+        const short y = static_cast<short>(20 + 16 * i);
+        d.items.push_back(Item(IDC_STATIC, "static", keyLabels[i], 15, static_cast<short>(y + 3), 60, 8, kLabel));
+        d.items.push_back(Item(IDC_KEY_BUTTON[i], "button", "", 78, y, 68, 14, kPushButton));
+    }
+    d.items.push_back(
+        Item(IDC_STATIC, "static", "F1 bis F4, F11 und Esc sind fest vergeben.", 15, 118, 132, 16, kLabel));
+    d.items.push_back(Item(IDC_PAD_ENABLED, "button", "Gamepad benutzen", 165, 18, 130, 10, kCheckBox));
+    const char* const padLabels[] = {"Gas", "Bremse", "Start (Titel)", "Beenden", "Hupe", "Pause"};
+    for (int i = 0; i < 6; ++i) {
+        const short y = static_cast<short>(31 + 14 * i);
+        d.items.push_back(Item(IDC_STATIC, "static", padLabels[i], 165, static_cast<short>(y + 3), 55, 8, kLabel));
+        d.items.push_back(Item(IDC_PAD_BUTTON[i], "button", "", 224, y, 72, 13, kPushButton));
+    }
+    d.items.push_back(Item(IDC_PAD_STATUS, "static", "", 165, 118, 132, 8, kLabel));
+    d.items.push_back(Item(IDC_STATIC, "static",
+                           "Gamepad: Lenken mit dem linken Stick oder dem Steuerkreuz, Gas auch mit dem rechten "
+                           "Trigger, Bremse mit dem linken.",
+                           7, 140, 296, 16, kLabel));
+    d.items.push_back(Item(IDC_STATIC, "button", "Anzeige und Ton", 7, 158, 296, 42, kGroupBox));
+    d.items.push_back(
+        Item(IDC_FULLSCREEN, "button", "Vollbild (auch mit F11 oder Alt+Eingabe)", 15, 170, 200, 10, kCheckBox));
+    d.items.push_back(Item(IDC_STATIC, "static", "Lautst\xE4rke", 15, 185, 45, 8, kLabel));
+    d.items.push_back(Item(IDC_VOLUME, "msctls_trackbar32", "", 62, 181, 180, 16, kTrackbar));
+    d.items.push_back(Item(IDC_VOLUME_TEXT, "static", "", 248, 185, 40, 8, kLabel));
+    d.items.push_back(Item(IDC_CONFIG_MESSAGE, "static", "", 7, 204, 296, 16, kLabel));
+    d.items.push_back(Item(IDC_DEFAULTS, "button", "Standard", 7, 224, 60, 14, kPushButton));
+    d.items.push_back(Item(IDOK, "button", "OK", 187, 224, 55, 14, kDefPushButton));
+    d.items.push_back(Item(IDCANCEL, "button", "Abbrechen", 248, 224, 55, 14, kPushButton));
+    RegisterDialogResource(d);
+}
+
 void RegisterIcon() {
     IconImage icon;
     icon.id = IDI_TARVIK;
@@ -184,5 +227,6 @@ void RegisterGameResources() {
     RegisterHelpAndInfo();
     RegisterLighting();
     RegisterHighscoreDialogs();
+    RegisterConfiguration();
     RegisterIcon();
 }

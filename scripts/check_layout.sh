@@ -14,11 +14,11 @@ complain() { echo "layout: $*" >&2; status=1; }
 rules=(
   "platform/api;platform/;"
   "platform/core;platform/core/ platform/port/ platform/[a-z0-9_]+\.h;"
-  "platform/sdl;platform/sdl/ platform/core/ platform/port/ platform/[a-z0-9_]+\.h;SDL|imgui|backends/|fontconfig/|epoxy/"
+  "platform/sdl;platform/sdl/ platform/core/ platform/port/ platform/[a-z0-9_]+\.h;SDL|imgui|backends/|fontconfig/|epoxy/|X11/"
   "platform/gl;platform/gl/ platform/core/ platform/sdl/native_window\.h platform/[a-z0-9_]+\.h gl_internal\.h;SDL|epoxy/"
   "platform/fonts;platform/core/ platform/port/ platform/[a-z0-9_]+\.h;ft2build|FT_|freetype/|fontconfig/|GL/glu"
   "platform/recording;platform/recording/ platform/core/ platform/[a-z0-9_]+\.h;"
-  "platform/desktop;platform/desktop/ platform/core/ platform/gl/gl_device\.h platform/sdl/win_sdl\.h platform/sdl/dsound_sdl\.h;"
+  "platform/desktop;platform/desktop/ platform/core/ platform/gl/gl_device\.h platform/sdl/win_sdl\.h platform/sdl/dsound_sdl\.h platform/sdl/gamepad_sdl\.h;"
   "resources;resources/ platform/[a-z0-9_]+\.h platform/port/;"
   "util3d;util3d/ platform/[a-z0-9_]+\.h platform/port/;png|jpeglib|zlib"
   "sound;sound/ platform/[a-z0-9_]+\.h;"
@@ -29,7 +29,7 @@ rules=(
   "app;app/ render/ race/ gfx/ sound/ scores/ resources/ util3d/ platform/[a-z0-9_]+\.h platform/port/;"
 )
 # The wrapped libraries, which no folder but its platform part may include.
-wrapped='^(SDL|imgui|backends/|fontconfig/|epoxy/|ft2build|freetype/|GL/)'
+wrapped='^(SDL|imgui|backends/|fontconfig/|epoxy/|ft2build|freetype/|GL/|X11/)'
 
 for rule in "${rules[@]}"; do
   IFS=';' read -r folder allowed system <<<"$rule"

@@ -9,7 +9,7 @@ packages=(
   cmake ninja-build g++ clang pkg-config libclang-rt-14-dev libgtest-dev
   # libraries
   libsdl2-dev libepoxy-dev libimgui-dev libfreetype-dev libfontconfig-dev
-  libglu1-mesa-dev libpng-dev libjpeg-dev zlib1g-dev
+  libglu1-mesa-dev libpng-dev libjpeg-dev zlib1g-dev libx11-dev
   fonts-liberation2
   # software rendering and the end-to-end tests
   libgl1-mesa-dri libegl-mesa0 mesa-utils xvfb xauth xdotool imagemagick x11-utils

@@ -49,6 +49,19 @@ HRESULT SoundManager::SetPrimaryBufferFormat(DWORD channels, DWORD frequency, DW
     return S_OK;
 }
 
+HRESULT SoundManager::SetPrimaryVolume(LONG volume) {
+    if (!device) return CO_E_NOTINITIALIZED;
+    DSBUFFERDESC desc{};
+    desc.dwSize = sizeof(DSBUFFERDESC);
+    desc.dwFlags = DSBCAPS_PRIMARYBUFFER | DSBCAPS_CTRLVOLUME;
+    IDirectSoundBuffer* primary = nullptr;
+    HRESULT hr = device->CreateSoundBuffer(&desc, &primary, nullptr);
+    if (FAILED(hr)) return hr;
+    hr = primary->SetVolume(volume);
+    SafeRelease(primary);
+    return hr;
+}
+
 namespace {
 
 // Gives back what a failed Create had made so far.

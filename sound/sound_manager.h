@@ -20,6 +20,9 @@ public:
     HRESULT Initialize(HWND window, DWORD cooperativeLevel, DWORD primaryChannels, DWORD primaryFrequency,
                        DWORD primaryBitsPerSample);
     HRESULT SetPrimaryBufferFormat(DWORD channels, DWORD frequency, DWORD bitsPerSample);
+    // The volume of the primary buffer, which is the volume of the whole mix
+    // (hundredths of a decibel, DSBVOLUME_MIN to DSBVOLUME_MAX).
+    HRESULT SetPrimaryVolume(LONG volume);
     HRESULT Create(SoundBuffer** result, const char* fileName, DWORD creationFlags, GUID algorithm3D,
                    DWORD bufferCount);
 

@@ -207,6 +207,13 @@ void DestroyDialogControls(DialogRuntime& d) {
                                    return std::find(gone.begin(), gone.end(), m.hwnd) != gone.end();
                                }),
                 queue.end());
+    // A dialog's timers go with it, as a window's do.
+    auto& timers = state.timers;
+    timers.erase(std::remove_if(timers.begin(), timers.end(),
+                                [&](const Timer& t) {
+                                    return std::find(gone.begin(), gone.end(), t.window) != gone.end();
+                                }),
+                 timers.end());
     auto& windows = state.windows;
     windows.erase(std::remove_if(windows.begin(), windows.end(),
                                  [&](const auto& p) {

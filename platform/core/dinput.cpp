@@ -68,6 +68,7 @@ public:
         HRESULT hr = Backend().ReadKeyboard(keys);
         if (hr == DIERR_INPUTLOST) acquired_ = false;
         if (FAILED(hr)) return hr;
+        MergeGamepadKeys(keys);
         std::memcpy(data, keys, kKeyboardDataSize);
         return DI_OK;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/gl/gl_device.h"
 #include "platform/sdl/dsound_sdl.h"
+#include "platform/sdl/gamepad_sdl.h"
 #include "platform/sdl/win_sdl.h"
 
 Backends DesktopBackends() {
@@ -9,5 +10,6 @@ Backends DesktopBackends() {
     backends.window = &SdlBackend();
     backends.direct3d = &CreateOpenGLDirect3D;
     backends.directSound = &CreateSdlDirectSound;
+    backends.gamepads = &SdlGamepads();
     return backends;
 }

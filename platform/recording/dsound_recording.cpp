@@ -22,6 +22,8 @@ struct DeviceState {
     DWORD level = 0;
 };
 
+constexpr bool InVolumeRange(LONG volume) { return volume >= DSBVOLUME_MIN && volume <= DSBVOLUME_MAX; }
+
 class RecordingBuffer : public RefCounted<IDirectSoundBuffer> {
 public:
     RecordingBuffer(std::shared_ptr<SoundRecorder> recorder, std::shared_ptr<DeviceState> device,
@@ -130,6 +132,22 @@ public:
         return Log("SetCurrentPosition", S_OK, position);
     }
 
+    HRESULT SetVolume(LONG volume) override {
+        const DWORD logged = static_cast<DWORD>(volume);
+        if (!state_->volumeControl) return Log("SetVolume", DSERR_CONTROLUNAVAIL, logged);
+        if (!InVolumeRange(volume)) return Log("SetVolume", DSERR_INVALIDPARAM, logged);
+        // The primary buffer's volume is the device's: every primary buffer object shares it.
+        (state_->primary ? recorder_->mixVolume : state_->volume) = volume;
+        return Log("SetVolume", S_OK, logged);
+    }
+
+    HRESULT GetVolume(LONG* volume) override {
+        if (!volume) return Log("GetVolume", DSERR_INVALIDPARAM);
+        if (!state_->volumeControl) return Log("GetVolume", DSERR_CONTROLUNAVAIL);
+        *volume = state_->primary ? recorder_->mixVolume : state_->volume;
+        return Log("GetVolume", S_OK, static_cast<DWORD>(*volume));
+    }
+
     const std::shared_ptr<RecordedBuffer>& State() const { return state_; }
 
 private:
@@ -177,6 +195,7 @@ public:
             auto state = std::make_shared<RecordedBuffer>();
             state->name = name;
             state->primary = (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) != 0;
+            state->volumeControl = (desc->dwFlags & DSBCAPS_CTRLVOLUME) != 0;
             if (!state->primary) state->format = PlainFormat(*desc->lpwfxFormat);
             state->data = std::make_shared<std::vector<BYTE>>(desc->dwBufferBytes, BYTE(0));
             *buffer = new RecordingBuffer(recorder_, device_, state);
@@ -201,6 +220,8 @@ public:
             auto state = std::make_shared<RecordedBuffer>();
             state->name = source->name;
             state->duplicate = true;
+            state->volumeControl = source->volumeControl;
+            state->volume = source->volume;
             state->format = source->format;
             state->data = source->data;
             *duplicate = new RecordingBuffer(recorder_, device_, state);
@@ -258,6 +279,7 @@ std::string SoundCall::ToString() const {
     else if (op == "Lock") args = {number(arg1), number(arg2), LockFlagNames(arg3)};
     else if (op == "Unlock") args = {number(arg1), number(arg2)};
     else if (op == "Play") args = {number(arg1), number(arg2), PlayFlagNames(arg3)};
+    else if (op == "SetVolume" || op == "GetVolume") args = {std::to_string(static_cast<LONG>(arg1))};
     std::string s = op;
     if (!buffer.empty()) s += " " + buffer;
     for (const std::string& a : args) s += " " + a;

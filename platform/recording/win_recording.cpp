@@ -24,7 +24,26 @@ public:
         return true;
     }
     void ShowNativeWindow(WindowObject&, int) override {}
-    void DestroyNativeWindow(WindowObject&) override {}
+
+    bool SetFullScreen(WindowObject& w, bool on) override {
+        if (p_.failures.fullScreen) return false;
+        if (on) {
+            p_.windowedSizes_[&w] = {w.clientWidth, w.clientHeight + (w.menu ? RecordingPlatform::kMenuBarHeight : 0)};
+            SetClientFromDrawable(w, p_.screenWidth_, p_.screenHeight_);
+        } else {
+            auto it = p_.windowedSizes_.find(&w);
+            if (it != p_.windowedSizes_.end()) {
+                SetClientFromDrawable(w, it->second.first, it->second.second);
+                p_.windowedSizes_.erase(it);
+            }
+        }
+        if (w.visible && !w.minimized) {
+            SendSizeMessage(w, w.maximized ? SIZE_MAXIMIZED : SIZE_RESTORED, w.clientWidth, w.clientHeight);
+            w.needsPaint = true;
+        }
+        return true;
+    }
+    void DestroyNativeWindow(WindowObject& w) override { p_.windowedSizes_.erase(&w); }
     int MenuBarHeight() override { return RecordingPlatform::kMenuBarHeight; }
 
     void PumpEvents() override {}
@@ -190,10 +209,15 @@ HWND RecordingPlatform::MainWindow() const {
     return nullptr;
 }
 
-void RecordingPlatform::QueueKey(UINT virtualKey) {
+void RecordingPlatform::QueueKey(UINT virtualKey, bool alt) {
     WinState& state = State();
     HWND target = state.modalStack.empty() ? MainWindow() : state.modalStack.back()->window;
-    PostToQueue(target, WM_KEYDOWN, virtualKey, 1);
+    PostToQueue(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, alt ? 1 | (1L << 29) : 1);
+}
+
+void RecordingPlatform::SetScreenSize(int width, int height) {
+    screenWidth_ = width;
+    screenHeight_ = height;
 }
 
 void RecordingPlatform::CloseBox(HWND window) {

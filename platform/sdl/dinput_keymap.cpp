@@ -155,6 +155,13 @@ BYTE DikFromSdlScancode(int scancode) {
     return 0;
 }
 
+int SdlScancodeFromDik(BYTE dik) {
+    if (!dik) return SDL_SCANCODE_UNKNOWN;
+    for (const KeyPair& k : kKeys)
+        if (k.dik == dik) return k.scancode;
+    return SDL_SCANCODE_UNKNOWN;
+}
+
 UINT VirtualKeyFromSdlScancode(int scancode) {
     for (const VirtualKeyPair& k : kVirtualKeys)
         if (k.scancode == scancode) return k.vk;

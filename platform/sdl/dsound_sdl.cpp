@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,17 @@
 namespace {
 
 constexpr int BLOCK_FRAMES = 512;  // about 23 ms per mixed block
+
+// Gains are fixed point with 16 fraction bits.
+constexpr std::int32_t kUnityGain = 1 << 16;
+
+// The amplitude factor of a DirectSound volume (hundredths of a decibel);
+// the lowest volume is silence.
+std::int32_t GainOfVolume(LONG volume) {
+    if (volume <= DSBVOLUME_MIN) return 0;
+    if (volume >= DSBVOLUME_MAX) return kUnityGain;
+    return std::int32_t(std::lround(std::pow(10.0, double(volume) / 2000.0) * kUnityGain));
+}
 
 std::atomic<MixObserver> mixObserver{nullptr};
 std::atomic<void*> mixObserverUser{nullptr};
@@ -36,6 +48,7 @@ struct Voice {
     bool playing = false;
     bool looping = false;
     bool lost = false;
+    std::int32_t gain = kUnityGain;  // the buffer's own volume
     const IDirectSoundBuffer* owner = nullptr;  // the buffer this voice belongs to
 };
 
@@ -57,6 +70,9 @@ public:
     std::mutex lock;
     std::vector<std::shared_ptr<Voice>> voices;
     DWORD level = 0;  // cooperative level of the device object
+    // The primary buffer's volume: that of the whole mix. Guarded by the lock.
+    LONG mixVolume = DSBVOLUME_MAX;
+    std::int32_t mixGain = kUnityGain;
 
     ~Output() { Close(); }
 
@@ -194,7 +210,12 @@ private:
                 size_t n = std::min(size_t(frames) - done, total - v->position);
                 const std::int16_t* from = source.data() + v->position * OUTPUT_CHANNELS;
                 std::int32_t* to = sum_.data() + done * OUTPUT_CHANNELS;
-                for (size_t i = 0; i < n * OUTPUT_CHANNELS; ++i) to[i] += from[i];
+                if (v->gain == kUnityGain) {
+                    for (size_t i = 0; i < n * OUTPUT_CHANNELS; ++i) to[i] += from[i];
+                } else {
+                    for (size_t i = 0; i < n * OUTPUT_CHANNELS; ++i)
+                        to[i] += std::int32_t((std::int64_t(from[i]) * v->gain) >> 16);
+                }
                 v->position += n;
                 done += n;
                 if (v->position >= total) {
@@ -202,6 +223,9 @@ private:
                     if (!v->looping) v->playing = false;
                 }
             }
+        }
+        if (mixGain != kUnityGain) {
+            for (size_t i = 0; i < samples; ++i) sum_[i] = std::int32_t((std::int64_t(sum_[i]) * mixGain) >> 16);
         }
         for (size_t i = 0; i < samples; ++i) out[i] = std::int16_t(std::clamp(sum_[i], -32768, 32767));
     }
@@ -223,9 +247,12 @@ size_t BytesToFrames(const WAVEFORMATEX& f, DWORD bytes) {
     return size_t((sourceFrames * OUTPUT_RATE + f.nSamplesPerSec - 1) / f.nSamplesPerSec);
 }
 
+bool InVolumeRange(LONG volume) { return volume >= DSBVOLUME_MIN && volume <= DSBVOLUME_MAX; }
+
 class SdlPrimaryBuffer : public RefCounted<IDirectSoundBuffer> {
 public:
-    explicit SdlPrimaryBuffer(std::shared_ptr<Output> output) : output_(std::move(output)) {}
+    SdlPrimaryBuffer(std::shared_ptr<Output> output, bool volumeControl)
+        : output_(std::move(output)), volumeControl_(volumeControl) {}
     HRESULT GetStatus(DWORD* status) override {
         if (!status) return DSERR_INVALIDPARAM;
         *status = 0;
@@ -245,16 +272,33 @@ public:
     HRESULT Play(DWORD, DWORD, DWORD) override { return DSERR_INVALIDCALL; }
     HRESULT Stop() override { return DSERR_INVALIDCALL; }
     HRESULT SetCurrentPosition(DWORD) override { return DSERR_INVALIDCALL; }
+    // The volume of the whole mix, kept by the device for every primary buffer object.
+    HRESULT SetVolume(LONG volume) override {
+        if (!volumeControl_) return DSERR_CONTROLUNAVAIL;
+        if (!InVolumeRange(volume)) return DSERR_INVALIDPARAM;
+        std::lock_guard<std::mutex> guard(output_->lock);
+        output_->mixVolume = volume;
+        output_->mixGain = GainOfVolume(volume);
+        return DS_OK;
+    }
+    HRESULT GetVolume(LONG* volume) override {
+        if (!volume) return DSERR_INVALIDPARAM;
+        if (!volumeControl_) return DSERR_CONTROLUNAVAIL;
+        std::lock_guard<std::mutex> guard(output_->lock);
+        *volume = output_->mixVolume;
+        return DS_OK;
+    }
 
 private:
     std::shared_ptr<Output> output_;
+    bool volumeControl_;
     WAVEFORMATEX format_{};
 };
 
 class SdlBuffer : public RefCounted<IDirectSoundBuffer> {
 public:
-    SdlBuffer(std::shared_ptr<Output> output, std::shared_ptr<SampleData> data)
-        : output_(std::move(output)), voice_(std::make_shared<Voice>()) {
+    SdlBuffer(std::shared_ptr<Output> output, std::shared_ptr<SampleData> data, bool volumeControl)
+        : output_(std::move(output)), voice_(std::make_shared<Voice>()), volumeControl_(volumeControl) {
         voice_->data = std::move(data);
         voice_->owner = this;
         std::lock_guard<std::mutex> guard(output_->lock);
@@ -370,6 +414,25 @@ public:
         return DS_OK;
     }
 
+    HRESULT SetVolume(LONG volume) override {
+        if (!volumeControl_) return DSERR_CONTROLUNAVAIL;
+        if (!InVolumeRange(volume)) return DSERR_INVALIDPARAM;
+        std::lock_guard<std::mutex> guard(output_->lock);
+        volume_ = volume;
+        voice_->gain = GainOfVolume(volume);
+        return DS_OK;
+    }
+
+    HRESULT GetVolume(LONG* volume) override {
+        if (!volume) return DSERR_INVALIDPARAM;
+        if (!volumeControl_) return DSERR_CONTROLUNAVAIL;
+        std::lock_guard<std::mutex> guard(output_->lock);
+        *volume = volume_;
+        return DS_OK;
+    }
+
+    bool VolumeControl() const { return volumeControl_; }
+
 private:
     static bool InBuffer(const SampleData& d, const void* part, DWORD bytes) {
         if (!part) return bytes == 0;
@@ -380,6 +443,8 @@ private:
 
     std::shared_ptr<Output> output_;
     std::shared_ptr<Voice> voice_;
+    bool volumeControl_;
+    LONG volume_ = DSBVOLUME_MAX;
 };
 
 class SdlDirectSound : public RefCounted<IDirectSound8> {
@@ -401,13 +466,13 @@ public:
         if (FAILED(hr)) return hr;
         try {
             if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
-                *buffer = new SdlPrimaryBuffer(output_);
+                *buffer = new SdlPrimaryBuffer(output_, (desc->dwFlags & DSBCAPS_CTRLVOLUME) != 0);
                 return DS_OK;
             }
             auto data = std::make_shared<SampleData>();
             data->format = PlainFormat(*desc->lpwfxFormat);
             data->raw.assign(desc->dwBufferBytes, BYTE(0));
-            *buffer = new SdlBuffer(output_, std::move(data));
+            *buffer = new SdlBuffer(output_, std::move(data), (desc->dwFlags & DSBCAPS_CTRLVOLUME) != 0);
         } catch (const std::bad_alloc&) {
             return DSERR_OUTOFMEMORY;
         }
@@ -424,8 +489,10 @@ public:
                 if (v->owner == original) data = v->data;
         }
         if (!data) return DSERR_INVALIDCALL;  // the primary buffer or another device's buffer
+        // A duplicate has the original's controls and starts at full volume.
+        const bool volumeControl = static_cast<SdlBuffer*>(original)->VolumeControl();
         try {
-            *duplicate = new SdlBuffer(output_, std::move(data));
+            *duplicate = new SdlBuffer(output_, std::move(data), volumeControl);
         } catch (const std::bad_alloc&) {
             return DSERR_OUTOFMEMORY;
         }

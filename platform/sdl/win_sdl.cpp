@@ -18,11 +18,23 @@
 #include "platform/core/win_core.h"
 #include "platform/sdl/ui_imgui.h"
 #include "platform/sdl/win_sdl.h"
+#include "platform/sdl/window_mode_sdl.h"
 #include "platform/core/win_text.h"
 
 extern char** environ;
 
 namespace {
+
+// The character of a key as the layout prints it, upper case, in
+// Windows-1252; empty for keys that print none or none of that code page.
+std::string KeyLabelOf(SDL_Keycode key) {
+    if (key < 0x21 || key == 0x7F || key > 0xFF || (key >= 0x80 && key < 0xA1)) return "";
+    int c = static_cast<int>(key);
+    if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+    // Latin-1's small letters with accents have their capitals 0x20 below; not the sharp s or the division sign.
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) c -= 0x20;
+    return std::string(1, static_cast<char>(c));
+}
 
 // A key latched for typed text that never reached a frame is let go after this.
 constexpr std::uint64_t kLatchedKeyLimitMs = 200;
@@ -122,12 +134,20 @@ public:
             uiWindow_ = nullptr;
         }
         UnregisterNativeWindow(&w);
+        ForgetSdlFullScreen(w);
         SDL_DestroyWindow(window);
         w.native = nullptr;
     }
 
     void SetNativeTitle(WindowObject& w) override {
         if (w.native) SDL_SetWindowTitle(static_cast<SDL_Window*>(w.native), Utf8FromWindows1252(w.text).c_str());
+    }
+
+    bool SetFullScreen(WindowObject& w, bool on) override { return SetSdlFullScreen(w, on); }
+
+    std::string KeyLabel(BYTE dik) override {
+        if (!EnsureVideo()) return "";
+        return KeyLabelOf(SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(SdlScancodeFromDik(dik))));
     }
 
     int MenuBarHeight() override { return UiActive() ? UiMenuBarHeight() : 19; }
@@ -360,8 +380,10 @@ private:
         if (!w) w = uiWindow_;
         if (!w) return;
         bool alt = (e.keysym.mod & KMOD_ALT) != 0;
-        LPARAM info = 1 | (static_cast<LPARAM>(e.keysym.scancode & 0xFF) << 16) | (e.repeat ? (1L << 30) : 0) |
-                      (alt ? (1L << 29) : 0);
+        // The scan code and the extended flag, which the DIK_ code holds.
+        const BYTE dik = dikOf_[e.keysym.scancode < SDL_NUM_SCANCODES ? e.keysym.scancode : 0];
+        LPARAM info = 1 | (static_cast<LPARAM>(dik & 0x7F) << 16) | ((dik & 0x80) ? (1L << 24) : 0) |
+                      (e.repeat ? (1L << 30) : 0) | (alt ? (1L << 29) : 0);
         PostToQueue(w, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, info);
     }
 

@@ -52,6 +52,8 @@ public:
     }
     void DestroyNativeWindow(WindowObject& window) override { sdl_.DestroyNativeWindow(window); }
     void SetNativeTitle(WindowObject& window) override { sdl_.SetNativeTitle(window); }
+    bool SetFullScreen(WindowObject& window, bool on) override { return sdl_.SetFullScreen(window, on); }
+    std::string KeyLabel(BYTE dik) override { return sdl_.KeyLabel(dik); }
     int MenuBarHeight() override { return sdl_.MenuBarHeight(); }
     void PumpEvents() override { sdl_.PumpEvents(); }
     void Idle(DWORD timeout) override { sdl_.Idle(timeout); }
@@ -98,6 +100,13 @@ public:
     ~GameSession() { End(); }
     GameSession(const GameSession&) = delete;
     GameSession& operator=(const GameSession&) = delete;
+
+    // Recording: the game reads these pads (none unless set). Before Build.
+    void UseGamepads(GamepadBackend* pads) {
+        if (desktop_ || game_) return;
+        backends_.reset();
+        backends_.emplace(&platform, sound, pads);
+    }
 
     // Goes into the folder and builds the game's objects, as before main.
     void Build() {

@@ -16,9 +16,10 @@ class TestBackends {
 public:
     // The recording back-ends: the window system of `platform` (none when
     // null), the recording Direct3D with fresh settings, and recording sound
-    // devices that report to `sound` (none when null).
-    TestBackends(RecordingPlatform* platform, std::shared_ptr<SoundRecorder> sound)
-        : scope_(Recording(platform, sound != nullptr)) {
+    // devices that report to `sound` (none when null); with `pads`, those
+    // game controllers (e.g. SDL's, with virtual ones plugged in).
+    TestBackends(RecordingPlatform* platform, std::shared_ptr<SoundRecorder> sound, GamepadBackend* pads = nullptr)
+        : scope_(Recording(platform, sound != nullptr, pads)) {
         UseRecordingSound(std::move(sound));
         RecordingDirect3DTemplate() = RecordingDirect3D();
     }
@@ -33,11 +34,12 @@ public:
     TestBackends& operator=(const TestBackends&) = delete;
 
 private:
-    static Backends Recording(RecordingPlatform* platform, bool sound) {
+    static Backends Recording(RecordingPlatform* platform, bool sound, GamepadBackend* pads) {
         Backends b;
         b.window = platform ? &platform->WindowBackend() : nullptr;
         b.direct3d = &CreateRecordingDirect3D;
         b.directSound = sound ? &CreateRecordingDirectSound : nullptr;
+        b.gamepads = pads;
         return b;
     }
     ScopedBackends scope_;

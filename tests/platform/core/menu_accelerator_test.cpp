@@ -17,8 +17,8 @@ struct MenuRow {
 };
 
 const MenuRow kMenu109[] = {
-    {0, 0, "Neues Spiel", 32790, false}, {0, 1, "Pause", 32784, true},          {0, 2, "", 0, false},
-    {0, 3, "&Beenden", 105, false},      {1, 0, "Sound", 32783, false},         {1, 1, "Konfiguration", 32789, true},
+    {0, 0, "Neues Spiel", 32790, false}, {0, 1, "Pause", 32784, false},         {0, 2, "", 0, false},
+    {0, 3, "&Beenden", 105, false},      {1, 0, "Sound", 32783, false},         {1, 1, "Konfiguration", 32789, false},
     {1, 2, "Beleuchtung", 32782, false}, {2, 0, "Hilfe", 32786, false},         {2, 1, "Highscore", 32787, false},
     {2, 2, "Tarvik3D", 32788, false},
 };
@@ -60,11 +60,13 @@ TEST_F(MenuTest, CheckAndEnableReportThePreviousState) {
     EXPECT_EQ(CheckMenuItem(menu, IDM_SOUND, MF_BYCOMMAND | MF_CHECKED), MF_UNCHECKED);
     EXPECT_EQ(CheckMenuItem(menu, IDM_SOUND, MF_BYCOMMAND | MF_UNCHECKED), MF_CHECKED);
     EXPECT_EQ(CheckMenuItem(menu, 4711, MF_BYCOMMAND | MF_CHECKED), static_cast<DWORD>(-1));
-    EXPECT_EQ(EnableMenuItem(menu, IDM_PAUSE, MF_BYCOMMAND | MF_ENABLED), static_cast<BOOL>(MF_GRAYED));
-    EXPECT_EQ(GetMenuState(menu, IDM_PAUSE, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    EXPECT_EQ(EnableMenuItem(menu, IDM_PAUSE, MF_BYCOMMAND | MF_GRAYED), static_cast<BOOL>(MF_ENABLED));
+    EXPECT_TRUE(GetMenuState(menu, IDM_PAUSE, MF_BYCOMMAND) & MF_GRAYED);
     // Each window has its own copy of the resource.
     HMENU other = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MENU));
-    EXPECT_TRUE(GetMenuState(other, IDM_PAUSE, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(GetMenuState(other, IDM_PAUSE, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    EXPECT_EQ(EnableMenuItem(menu, IDM_PAUSE, MF_BYCOMMAND | MF_ENABLED), static_cast<BOOL>(MF_GRAYED));
+    EXPECT_EQ(GetMenuState(menu, IDM_PAUSE, MF_BYCOMMAND) & MF_GRAYED, 0u);
     EXPECT_EQ(LoadMenuA(nullptr, MAKEINTRESOURCEA(4711)), nullptr);
 }
 
@@ -93,14 +95,15 @@ TEST_F(AcceleratorTest, Table103SendsItsCommandsMarkedAsAccelerators) {
         UINT key;
         int command;
     };
-    // F4's item is grayed in the resource, so it is left out here.
-    const Row rows[] = {{VK_ESCAPE, IDM_QUIT}, {VK_F1, IDM_NEW_GAME}, {VK_F2, IDM_HORN}, {VK_F3, IDM_SOUND}};
+    const Row rows[] = {{VK_ESCAPE, IDM_QUIT}, {VK_F1, IDM_NEW_GAME}, {VK_F2, IDM_HORN}, {VK_F3, IDM_SOUND},
+                        {VK_F4, IDM_PAUSE}};
     for (const Row& row : rows) {
         log().clear();
         EXPECT_EQ(Translate(row.key), 1);
         EXPECT_EQ(Commands(), (std::vector<WPARAM>{MAKEWPARAM(row.command, 1)})) << "key " << row.key;
     }
-    for (UINT key : {VK_F12, VK_SPACE, VK_UP, VK_F5}) {
+    // F11 is the window procedure's own key for full screen, no accelerator.
+    for (UINT key : {VK_F12, VK_SPACE, VK_UP, VK_F5, VK_F11}) {
         log().clear();
         EXPECT_EQ(Translate(key), 0) << "key " << key;
         EXPECT_TRUE(Commands().empty());
@@ -108,6 +111,7 @@ TEST_F(AcceleratorTest, Table103SendsItsCommandsMarkedAsAccelerators) {
 }
 
 TEST_F(AcceleratorTest, F4DoesNothingWhilePauseIsGrayed) {
+    EnableMenuItem(GetMenu(window), IDM_PAUSE, MF_BYCOMMAND | MF_GRAYED);
     EXPECT_EQ(Translate(VK_F4), 1);
     EXPECT_TRUE(Commands().empty());
     EnableMenuItem(GetMenu(window), IDM_PAUSE, MF_BYCOMMAND | MF_ENABLED);
@@ -145,7 +149,7 @@ TEST_F(AcceleratorTest, TheGameLoopTranslatesQueuedKeys) {
         }
     });
     RunGameLoop(window, accelerators);
-    EXPECT_EQ(Commands(), (std::vector<WPARAM>{MAKEWPARAM(IDM_SOUND, 1)}));
+    EXPECT_EQ(Commands(), (std::vector<WPARAM>{MAKEWPARAM(IDM_SOUND, 1), MAKEWPARAM(IDM_PAUSE, 1)}));
     // The key that is no accelerator reaches the window procedure.
     EXPECT_EQ(Count(WM_KEYDOWN), 1u);
 }

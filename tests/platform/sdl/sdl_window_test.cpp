@@ -453,10 +453,11 @@ TEST_F(SdlWindowTest, ChoosingAMenuItemPostsItsCommand) {
     Show();
     SetTimer(window, 0, 40, nullptr);
     CheckMenuItem(GetMenu(window), IDM_SOUND, MF_BYCOMMAND | MF_CHECKED);
+    EnableMenuItem(GetMenu(window), IDM_CONFIGURATION, MF_BYCOMMAND | MF_GRAYED);
     int x = 0, y = 0;
     SDL_GetWindowPosition(native, &x, &y);
-    // "Einstellungen" in the bar, then its first two items: "Sound", and the
-    // grayed "Konfiguration", which must not answer.
+    // "Einstellungen" in the bar, then its first two items: "Sound", and
+    // "Konfiguration", grayed here, which must not answer.
     struct Click {
         int frame, px, py;
     };

@@ -67,7 +67,7 @@ bool Shaped(const std::string& text, const std::vector<std::pair<std::string, st
 
 // What is wrong with the read-out lines, or "".
 std::string ReadoutProblem(int lapCount, bool debugDisplay, const std::vector<ReadoutLine>& lines,
-                           double runSeconds) {
+                           double runSeconds, bool paused = false) {
     std::vector<std::string> shapes;
     if (lapCount >= 0) shapes.push_back("time");
     shapes.push_back("lap");
@@ -77,6 +77,7 @@ std::string ReadoutProblem(int lapCount, bool debugDisplay, const std::vector<Re
         shapes.push_back("field");
         shapes.push_back("kind");
     }
+    if (paused) shapes.push_back("pause");
     if (lines.size() != shapes.size()) return "expected " + std::to_string(shapes.size()) + " lines";
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& text = lines[i].text;
@@ -90,6 +91,7 @@ std::string ReadoutProblem(int lapCount, bool debugDisplay, const std::vector<Re
         if (shapes[i] == "pos") ok = Shaped(text, {{"PosX : ", {12, 3}}, {" PosZ : ", {12, 3}}});
         if (shapes[i] == "field") ok = Shaped(text, {{"FeldX : ", {4, 0}}, {" FeldZ : ", {4, 0}}});
         if (shapes[i] == "kind") ok = Shaped(text, {{"FeldTyp: ", {1, 0}}});
+        if (shapes[i] == "pause") ok = text == "Pause";
         if (!ok) return "not a " + shapes[i] + " line: " + text;
         if (!std::isfinite(lines[i].x) || !std::isfinite(lines[i].y)) return "bad place: " + text;
     }
@@ -172,6 +174,9 @@ TEST(LongRun, TheChecksRejectWhatIsMalformed) {
                                 "FeldTyp: 0"};
     EXPECT_EQ(ReadoutProblem(0, true, lines(std::vector<std::string>(good, good + 6)), 2.0), "");
     EXPECT_EQ(ReadoutProblem(-1, false, lines({good[1], good[2]}), 2.0), "");
+    EXPECT_EQ(ReadoutProblem(-1, false, lines({good[1], good[2], "Pause"}), 2.0, true), "");
+    EXPECT_NE(ReadoutProblem(-1, false, lines({good[1], good[2]}), 2.0, true), "");  // the pause not shown
+    EXPECT_NE(ReadoutProblem(-1, false, lines({good[1], good[2], "Pause"}), 2.0), "");
     const std::vector<std::string> bad[] = {
         {good[0], good[1], good[2]},                                     // debug lines missing
         {good[0], "Rundenzeit:       nan", good[2], good[3], good[4], good[5]},
@@ -206,7 +211,10 @@ TEST(LongRun, RandomKeysKeepTheGameSound) {
     const BYTE others[] = {DIK_A, DIK_S, DIK_RETURN, DIK_TAB, DIK_LCONTROL, DIK_1, DIK_F1, DIK_F5};
     const UINT accelerators[] = {VK_F1, VK_F2, VK_F3, VK_F4};
 
-    std::uint64_t checked = 0, failures = 0, drivingTicks = 0, debugTicks = 0;
+    std::uint64_t checked = 0, failures = 0, drivingTicks = 0, debugTicks = 0, pausedTicks = 0, newRaces = 0;
+    bool newRaceAsked = false;  // F1 was queued for the last tick
+    bool wasPaused = false;
+    std::uint64_t pausedSince = 0;
     std::int32_t lapCount = -1, maxLaps = -1;
     std::set<int> fieldsVisited;
     std::uint64_t atWall = 0, longestAtWall = 0;
@@ -228,16 +236,30 @@ TEST(LongRun, RandomKeysKeepTheGameSound) {
             checked = tick;
             // Check what the last tick left.
             std::string problem = CarProblem(game);
-            if (problem.empty() && game.race.lapCount < lapCount) problem = "lap count fell";
+            // Only F1 starts the race anew, and then from the very start.
+            if (problem.empty() && game.race.lapCount < lapCount) {
+                if (!newRaceAsked) problem = "lap count fell";
+                else if (game.race.lapCount != -1 || game.race.lapMarks || game.race.gatePhase != 0)
+                    problem = "a new race that is not at its start";
+                ++newRaces;
+            }
+            newRaceAsked = false;
+            // A paused car stands.
+            if (problem.empty() && wasPaused && game.race.paused &&
+                (game.car.position.x != lastPosition.x || game.car.position.z != lastPosition.z))
+                problem = "the car moved while paused";
+            wasPaused = game.race.paused != 0;
+            pausedTicks += wasPaused;
             if (problem.empty() && (game.race.gatePhase < 0 || game.race.gatePhase > 2)) problem = "gate phase";
             if (problem.empty() && game.race.endingShowing != 0) problem = "ending before Esc";
             if (problem.empty()) problem = ReadoutProblem(game.race.lapCount, game.race.debugDisplay == 1,
                                                            game.race.ReadoutLines(platform.Now()),
-                                                           (platform.Now() - startTime) * 0.001);
+                                                           (platform.Now() - startTime) * 0.001,
+                                                           game.race.paused != 0);
             if (!problem.empty() && failures++ < 5) ADD_FAILURE() << "tick " << tick << ": " << problem;
             // Stopped with its nose on stone, the car must get away again: the
             // keys change often enough that it is never held for long.
-            const bool heldAtWall = !game.race.titleShowing && game.car.fieldType == Stone &&
+            const bool heldAtWall = !game.race.titleShowing && !game.race.paused && game.car.fieldType == Stone &&
                                     game.car.speed == 0.0f && game.car.position.x == lastPosition.x &&
                                     game.car.position.z == lastPosition.z;
             atWall = heldAtWall ? atWall + 1 : 0;
@@ -265,7 +287,14 @@ TEST(LongRun, RandomKeysKeepTheGameSound) {
             platform.SetKeyDown(DIK_SPACE, chance(0.01));
             platform.SetKeyDown(DIK_F12, chance(0.005));
             for (BYTE key : others) platform.SetKeyDown(key, chance(0.002));
-            if (chance(0.001)) platform.QueueKey(accelerators[rng() % std::size(accelerators)]);
+            if (chance(0.001)) {
+                const UINT key = accelerators[rng() % std::size(accelerators)];
+                platform.QueueKey(key);
+                newRaceAsked = key == VK_F1;
+            } else if (game.race.paused && tick - pausedSince >= 250) {
+                platform.QueueKey(VK_F4);  // a player comes back after a while
+            }
+            if (!game.race.paused) pausedSince = tick;
         });
         EXPECT_EQ(checked, kTicks);
         EXPECT_GE(game.drawStats.frameCount, kTicks);
@@ -278,10 +307,11 @@ TEST(LongRun, RandomKeysKeepTheGameSound) {
     EXPECT_EQ(HighscoreProblem(table), "") << table;
     for (const char* name : {"Anna", "Bert", "Carla, die Dritte"})
         EXPECT_NE(table.find(name), std::string::npos) << name;
-    std::printf("long run: %llu ticks in %.1f s; %llu driving, %llu with the debug read-out, %zu fields "
-                "visited, %d laps, at most %llu ticks stopped at a wall\n",
+    std::printf("long run: %llu ticks in %.1f s; %llu driving, %llu with the debug read-out, %llu paused, %llu "
+                "new races, %zu fields visited, %d laps, at most %llu ticks stopped at a wall\n",
                 static_cast<unsigned long long>(kTicks), seconds, static_cast<unsigned long long>(drivingTicks),
-                static_cast<unsigned long long>(debugTicks), fieldsVisited.size(), std::max(maxLaps, 0),
+                static_cast<unsigned long long>(debugTicks), static_cast<unsigned long long>(pausedTicks),
+                static_cast<unsigned long long>(newRaces), fieldsVisited.size(), std::max(maxLaps, 0),
                 static_cast<unsigned long long>(longestAtWall));
 }
 

@@ -92,6 +92,10 @@ constexpr DWORD DSBPLAY_LOOPING = 0x00000001;
 constexpr DWORD DSBLOCK_FROMWRITECURSOR = 0x00000001;
 constexpr DWORD DSBLOCK_ENTIREBUFFER = 0x00000002;
 
+// Volume, in hundredths of a decibel of attenuation.
+constexpr LONG DSBVOLUME_MIN = -10000;
+constexpr LONG DSBVOLUME_MAX = 0;
+
 // Limits of a secondary buffer.
 constexpr DWORD DSBSIZE_MIN = 4;
 constexpr DWORD DSBSIZE_MAX = 0x0FFFFFFF;
@@ -105,6 +109,7 @@ constexpr HRESULT DSERR_OUTOFMEMORY = E_OUTOFMEMORY;
 constexpr HRESULT DSERR_INVALIDCALL = MakeResult(0x88780032u);
 constexpr HRESULT DSERR_PRIOLEVELNEEDED = MakeResult(0x88780046u);
 constexpr HRESULT DSERR_BADFORMAT = MakeResult(0x88780064u);
+constexpr HRESULT DSERR_CONTROLUNAVAIL = MakeResult(0x8878001Eu);
 constexpr HRESULT DSERR_UNINITIALIZED = MakeResult(0x887800AAu);
 
 class IDirectSoundBuffer : public IUnknownLike {
@@ -123,6 +128,11 @@ public:
     // Halts and keeps the play position.
     virtual HRESULT Stop() = 0;
     virtual HRESULT SetCurrentPosition(DWORD position) = 0;
+    // Only for a buffer made with DSBCAPS_CTRLVOLUME (else
+    // DSERR_CONTROLUNAVAIL). The primary buffer's volume is that of the
+    // whole mix; a secondary buffer's that of its own sound.
+    virtual HRESULT SetVolume(LONG volume) = 0;
+    virtual HRESULT GetVolume(LONG* volume) = 0;
 };
 
 class IDirectSound8 : public IUnknownLike {

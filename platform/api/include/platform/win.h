@@ -287,6 +287,14 @@ constexpr UINT VK_F10 = 0x79;
 constexpr UINT VK_F11 = 0x7A;
 constexpr UINT VK_F12 = 0x7B;
 
+// The name of a key, as the keyboard layout in use labels it: bits 16 to 23
+// of `lParam` hold its scan code and bit 24 the extended flag, as in the
+// lParam of WM_KEYDOWN (a DIK_ code is the scan code with the extended flag
+// as its top bit). Keys without a character have German names, as on a
+// German Windows ("Leertaste", "Pfeil hoch"). Returns the length copied,
+// 0 for a code that is no key.
+int GetKeyNameTextA(LONG lParam, LPSTR buffer, int size);
+
 HACCEL LoadAcceleratorsA(HINSTANCE instance, LPCSTR name);
 // For a WM_KEYDOWN or WM_SYSKEYDOWN that matches an entry (key and the state of
 // Shift, Ctrl and Alt), sends WM_COMMAND with the entry's command in the low

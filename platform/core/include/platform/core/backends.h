@@ -8,7 +8,7 @@
 // An empty slot is a normal answer, taken by each call's own failure path:
 // no window back-end makes CreateWindowExA fail (the clocks still run),
 // no Direct3D factory makes Direct3DCreate8 return null, no sound factory
-// makes DirectSoundCreate8 return DSERR_NODRIVER.
+// makes DirectSoundCreate8 return DSERR_NODRIVER, no gamepads means no pad.
 #pragma once
 
 #include "platform/d3d8.h"
@@ -16,10 +16,21 @@
 
 class WinBackend;
 
+// The game controllers plugged in (platform/port/gamepad.h says what they do).
+class GamepadBackend {
+public:
+    virtual ~GamepadBackend() = default;
+    // What is down on any pad now, one PadBit per input; looks for pads
+    // plugged in or pulled out since the last call.
+    virtual DWORD ReadInputs() = 0;
+    virtual int Count() = 0;
+};
+
 struct Backends {
     WinBackend* window = nullptr;                                // windows, messages, keyboard, clocks
     IDirect3D8* (*direct3d)() = nullptr;                         // what Direct3DCreate8 hands out
     HRESULT (*directSound)(IDirectSound8** device) = nullptr;    // what DirectSoundCreate8 opens
+    GamepadBackend* gamepads = nullptr;                          // none: no pad is ever seen
 };
 
 // Installs `backends`. When the window back-end changes, the windows, timers

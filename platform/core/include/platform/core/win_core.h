@@ -32,6 +32,7 @@ struct WindowObject {
     bool visible = false;
     bool minimized = false;
     bool maximized = false;
+    bool fullScreen = false;
     bool needsPaint = false;
     bool sizeSent = false;
     bool destroying = false;
@@ -133,6 +134,10 @@ public:
     virtual void ShowNativeWindow(WindowObject& window, int showCommand) = 0;
     virtual void DestroyNativeWindow(WindowObject& window) = 0;
     virtual void SetNativeTitle(WindowObject&) {}
+    // Desktop full screen on or off; the new size comes back as WM_SIZE
+    // (SendSizeMessage), now or from the window system's events. False when
+    // the window system cannot.
+    virtual bool SetFullScreen(WindowObject&, bool) { return false; }
     // Height of the menu bar drawn at the top of a window with a menu.
     virtual int MenuBarHeight() = 0;
 
@@ -155,6 +160,10 @@ public:
     virtual HRESULT KeyboardStepResult(KeyboardStep) { return S_OK; }
     // The keyboard as the window system sees it now, one byte per DIK_ code.
     virtual void KeyboardSnapshot(BYTE keys[256]) = 0;
+    // The character printed on the key of a DIK_ code in the keyboard layout
+    // in use (Windows-1252), empty for keys without one; the US layout
+    // where the window system does not say.
+    virtual std::string KeyLabel(BYTE) { return ""; }
     // A DirectInput read: the snapshot, unless a test makes the read fail.
     virtual HRESULT ReadKeyboard(BYTE keys[256]) {
         KeyboardSnapshot(keys);
@@ -249,6 +258,9 @@ constexpr UINT kUiCloseBox = 0xBF03;
 constexpr UINT kUiTrackbarPress = 0xBF04;    // wParam: control index; the mouse button went down on it
 constexpr UINT kUiTrackbarRelease = 0xBF05;  // wParam: control index; the mouse button was let go
 constexpr UINT kUiKeyUp = 0xBF06;            // wParam: the virtual key let go
+
+// The pads feed the keyboard state that was just read (platform/core/gamepad.cpp).
+void MergeGamepadKeys(BYTE keys[256]);
 
 // Dialog side (platform/dialog.cpp).
 // Runs a message box as a modal dialog drawn in its owner's window.

@@ -1,8 +1,8 @@
 // The game's back-ends on a desktop: the SDL window system with the ImGui
 // menu and dialogs (platform/sdl), the Direct3D 8 device on OpenGL
-// (platform/gl), SDL audio. The one place that names every real back-end;
-// linked by the game executable and by the tests and benchmarks that run the
-// real game, never by game code.
+// (platform/gl), SDL audio and SDL's game controllers. The one place that
+// names every real back-end; linked by the game executable and by the tests
+// and benchmarks that run the real game, never by game code.
 #pragma once
 
 #include "platform/core/backends.h"

@@ -46,6 +46,8 @@ struct RecordedBuffer {
     bool looping = false;
     bool lost = false;
     bool released = false;
+    bool volumeControl = false;  // made with DSBCAPS_CTRLVOLUME
+    LONG volume = DSBVOLUME_MAX;  // a secondary buffer's own (the primary's is the recorder's mixVolume)
     const IDirectSoundBuffer* object = nullptr;  // the live buffer object; null once released
 };
 
@@ -61,6 +63,10 @@ public:
                                             // creates the buffer and is returned
     HRESULT duplicateResult = S_OK;
     std::deque<HRESULT> restoreResults;     // Restore answers these in turn, then succeeds
+
+    // The volume of the whole mix: the primary buffer's, which every primary
+    // buffer object of the device shares.
+    LONG mixVolume = DSBVOLUME_MAX;
 
     // Where the log stands now; queries take it as `from` to look at what came after.
     size_t Mark() const { return calls.size(); }

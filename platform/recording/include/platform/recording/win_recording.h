@@ -120,8 +120,9 @@ public:
     void ReleaseAllKeys();
     bool IsKeyDown(BYTE dik) const;
     // Queues WM_KEYDOWN with a virtual key for the window that has the
-    // keyboard: the dialog on top, else the main window.
-    void QueueKey(UINT virtualKey);
+    // keyboard: the dialog on top, else the main window; with Alt held, the
+    // WM_SYSKEYDOWN the window system sends then.
+    void QueueKey(UINT virtualKey, bool alt = false);
 
     // The window system acting on a top-level window (by default the first one alive).
     HWND MainWindow() const;
@@ -130,6 +131,8 @@ public:
     void Restore(HWND window = nullptr);
     // The window's drawable area changes to width x height.
     void Resize(int width, int height, HWND window = nullptr);
+    // The screen a window in full screen covers (1920 x 1080 unless set).
+    void SetScreenSize(int width, int height);
     void Expose(HWND window = nullptr);
 
     // The test's script.
@@ -156,6 +159,7 @@ public:
         bool setCooperativeLevel = false;
         bool acquire = false;
         ReadFailure read = ReadFailure::None;
+        bool fullScreen = false;  // the window system refuses full screen
     };
     Failures failures;
 
@@ -174,6 +178,9 @@ private:
     std::unique_ptr<Backend> backend_;
     DWORD now_ = 0;
     DWORD start_ = 0;
+    int screenWidth_ = 1920, screenHeight_ = 1080;
+    // The drawable size of each window in full screen before it went there.
+    std::map<const void*, std::pair<int, int>> windowedSizes_;
     BYTE keys_[256] = {};
     IdleHandler idle_;
     std::map<int, DialogHandler> dialogHandlers_;

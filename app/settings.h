@@ -1,0 +1,83 @@
+// The player's settings: the driving keys, the gamepad, full screen and the
+// volume, kept in a small text file of the player's own
+// ($XDG_CONFIG_HOME/tarvik3d/settings.ini). A missing file means the
+// defaults; a value that cannot be used is replaced by its default, with one
+// line on the terminal for each.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/port/gamepad.h"
+#include "race/keyboard.h"
+
+// What the pad's buttons do beyond steering (always the left stick and the
+// d-pad) and the triggers (right accelerates, left brakes).
+enum PadAction { PAD_ACTION_ACCELERATE, PAD_ACTION_BRAKE, PAD_ACTION_START, PAD_ACTION_QUIT, PAD_ACTION_HORN,
+                 PAD_ACTION_PAUSE, PAD_ACTION_COUNT };
+
+// A pad action without a button.
+constexpr int kNoPadButton = -1;
+
+struct PadSettings {
+    bool enabled = true;
+    // The PadInput of each PadAction, or kNoPadButton.
+    int buttons[PAD_ACTION_COUNT] = {PAD_A, PAD_B, PAD_START, PAD_BACK, PAD_Y, kNoPadButton};
+    bool operator==(const PadSettings&) const = default;
+};
+
+struct GameSettings {
+    KeyBindings keys;
+    PadSettings pad;
+    bool fullScreen = false;
+    int volume = 100;  // per cent of the sounds as they are
+    bool operator==(const GameSettings&) const = default;
+};
+
+// The six driving keys in the order of the file and the dialog.
+enum KeyAction { KEY_ACTION_ACCELERATE, KEY_ACTION_BRAKE, KEY_ACTION_LEFT, KEY_ACTION_RIGHT, KEY_ACTION_START,
+                 KEY_ACTION_DEBUG, KEY_ACTION_COUNT };
+BYTE& KeyOf(KeyBindings& keys, KeyAction action);
+BYTE KeyOf(const KeyBindings& keys, KeyAction action);
+
+// Which keys may drive: every key but those the game or the window take as
+// commands (Esc, F1 to F4, F11), the dialog keys (Enter, Tab), Alt (Alt+Enter
+// is full screen) and the system's keys.
+bool IsDrivingKey(BYTE dik);
+// The command a key is fixed to, in German, for the keys that may not drive
+// because of it (e.g. "Neues Spiel" for F1); empty for others.
+std::string FixedKeyUse(BYTE dik);
+// A key's name in the file (its place on a US keyboard, e.g. "Up", "W",
+// "Numpad8"), and back; 0 for a name that is no key.
+std::string KeyFileName(BYTE dik);
+BYTE KeyOfFileName(const std::string& name);
+// A pad button's name in the file ("A", "Start", "none"), and back; false for
+// a name that is no button.
+std::string PadButtonFileName(int button);
+bool PadButtonOfFileName(const std::string& name, int* button);
+// The buttons that may be given to an action: the face buttons, Back, Start,
+// the shoulders and the sticks pressed in.
+bool IsAssignablePadButton(int input);
+// A pad button's name in the dialog (Windows-1252).
+std::string PadButtonLabel(int button);
+
+// The settings a text holds; each problem adds one line (German) naming the
+// file as `where` and the line.
+GameSettings ParseSettings(const std::string& text, const std::string& where, std::vector<std::string>* problems);
+std::string FormatSettings(const GameSettings& settings);
+
+// The settings of the file at path: the defaults when there is no file (no
+// problem) or when it cannot be read (one problem). An empty path is no file.
+GameSettings LoadSettings(const std::string& path, std::vector<std::string>* problems);
+// Saves as high.dat is saved: through a temporary file renamed over the old
+// one, the folders made for the player alone. False when nothing could be
+// saved (the old file is then intact); always false for an empty path.
+bool SaveSettings(const std::string& path, const GameSettings& settings);
+
+// The player's settings file under the XDG rules: $XDG_CONFIG_HOME when it is
+// an absolute path, else ~/.config; empty when neither can be found.
+std::string UserSettingsFile(const std::string& xdgConfigHome, const std::string& home);
+
+// What the pads do with these settings, in the keys they feed: none while
+// the pad is off.
+std::vector<PadBinding> PadBindingsOf(const GameSettings& settings);

@@ -1,0 +1,13 @@
+// Desktop full screen for the game's window, which the port adds: the window
+// covers its screen without a frame, at the desktop's own resolution, and
+// keeps its menu bar. Every change of its size arrives as WM_SIZE, the way a
+// resize by the player does, so whatever follows the window's size (the
+// device, the read-outs, the dialogs) follows this too.
+#pragma once
+
+#include "platform/win.h"
+
+// Switches a shown or hidden top-level window to full screen or back to
+// its window. FALSE when the window system cannot (the window keeps its mode).
+BOOL SetWindowFullScreen(HWND window, BOOL fullScreen);
+BOOL IsWindowFullScreen(HWND window);
