@@ -69,6 +69,21 @@ TEST(SettingsFile, BadValuesGiveTheirDefaultsEachWithOneLine) {
     }
 }
 
+// One key for two actions cannot be meant: every key goes back to its default
+// (and likewise the pad's buttons), with one line.
+TEST(SettingsFile, AKeyOrButtonGivenTwiceGivesTheDefaultKeysOrButtons) {
+    std::vector<std::string> problems;
+    GameSettings read =
+        ParseSettings("[keyboard]\naccelerate = W\nbrake = W\n[sound]\nvolume = 40\n", "settings.ini", &problems);
+    EXPECT_EQ(read.keys, KeyBindings());
+    EXPECT_EQ(read.volume, 40);
+    EXPECT_EQ(problems.size(), 1u);
+    problems.clear();
+    read = ParseSettings("[gamepad]\nhorn = A\n", "settings.ini", &problems);
+    EXPECT_EQ(read.pad, PadSettings());
+    EXPECT_EQ(problems.size(), 1u);
+}
+
 TEST(SettingsFile, AFileThatCannotBeReadGivesTheDefaultsWithOneLine) {
     const fs::path folder = TestFolder() / "settings-bad";
     fs::remove_all(folder);

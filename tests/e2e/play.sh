@@ -3,8 +3,9 @@
 # renderer and no sound device, driven by xdotool: the title, Space, driving,
 # the debug read-out, the help dialog, Esc with the highscore
 # list, and high.dat written; then, in a second game standing at the start, the
-# lighting dialog with the headlight's thumb dragged. Every step's screenshot is checked for what must
-# be on it and kept in the artifacts folder.
+# lighting dialog with the headlight's thumb dragged; in a third, the pause
+# (F4) holding a moving car and full screen (F11). Every step's screenshot is
+# checked for what must be on it and kept in the artifacts folder.
 #   play.sh GAME_BINARY SOURCE_DIR ARTIFACT_DIR
 set -euo pipefail
 
@@ -168,4 +169,54 @@ kill -0 "$pid" 2>/dev/null && fail "the second game did not close after the list
 code=0
 wait "$pid" || code=$?
 [ "$code" = 0 ] || fail "the second game ended with exit code $code: $(tail -40 game.log)"
+
+# A third game: F4 pauses the race while the car is driving, and F11 takes the
+# window to full screen. Its settings go to the work folder, so the full
+# screen choice is not kept for the user's own games.
+export XDG_CONFIG_HOME="$work/config"
+SDL_AUDIODRIVER=dummy "$game" --data "$work" >game.log 2>&1 &
+pid=$!
+timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null || fail "no game window: $(cat game.log)"
+sleep 2
+alive
+hold space 0.15
+sleep 1
+xdotool keydown Up
+sleep 2.5
+xdotool key F4
+xdotool keyup Up
+sleep 0.5
+first=$(shot 10-paused)
+expect_share "$first" 80x30+480+45 '#ffff00' 20% 0.03 "yellow Pause read-out"
+sleep 1
+second=$(shot 11-paused-later)
+# The scene below the read-outs: the clock read-outs are the only lines that
+# may change while the race stands.
+moved=$(changed "$first" "$second" 1024x660+0+100)
+[ "$moved" -le 20 ] || fail "the picture changed while paused: $moved pixels ($first, $second)"
+echo "e2e: paused car stood still: $moved pixels of the scene changed in a second (at most 20)"
+# Let go again, the car rolls on from where it stood: it was moving when paused.
+xdotool key F4
+sleep 1
+img=$(shot 12-resumed)
+moved=$(changed "$second" "$img" 1024x660+0+100)
+[ "$moved" -ge 2000 ] || fail "the car did not roll on after the pause: $moved pixels changed ($img)"
+echo "e2e: the car rolled on after the pause: $moved pixels of the scene changed (at least 2000)"
+s=$(share "$img" 80x30+480+45 '#ffff00' 20%)
+awk -v s="$s" 'BEGIN { exit !(s < 0.01) }' || fail "the Pause read-out stayed after F4: share $s"
+xdotool key F11
+sleep 2
+alive
+img=$(shot 13-full-screen)
+expect_share "$img" 1280x300+0+700 '#8b5a2b' 35% 0.2 "wooden track down to the full screen's bottom"
+expect_share "$img" 300x70+980+25 '#ffff00' 20% 0.02 "yellow read-outs in the full screen's top right corner"
+xdotool key Escape
+sleep 2
+for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; xdotool key Return; sleep 0.5; done
+kill -0 "$pid" 2>/dev/null && fail "the third game did not close after the list"
+code=0
+wait "$pid" || code=$?
+[ "$code" = 0 ] || fail "the third game ended with exit code $code: $(tail -40 game.log)"
+grep -q 'fullscreen *= *\(true\|yes\|1\|on\)' "$work/config/tarvik3d/settings.ini" \
+  || fail "full screen not kept in the settings: $(cat "$work/config/tarvik3d/settings.ini" 2>&1)"
 echo "e2e: passed"
