@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "platform/dinput.h"
 #include "resources/resource.h"
@@ -26,6 +30,20 @@ struct Driven {
     bool checkedWhileRunning = false;
     std::uint64_t raceTicks = 0;
 };
+
+std::string FileBytes(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in) return "(no file)";
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::vector<std::string> ReadoutTexts(const Game& game, DWORD now) {
+    std::vector<std::string> texts;
+    for (const ReadoutLine& line : game.race.ReadoutLines(now)) texts.push_back(line.text);
+    return texts;
+}
 
 bool PauseChecked(const Game& game) {
     return (GetMenuState(game.shell.mainMenu, IDM_PAUSE, MF_BYCOMMAND) & MF_CHECKED) != 0;
@@ -112,16 +130,25 @@ TEST(NewGameCommand, StartsTheRaceAnewFromItsFirstFrame) {
         float heading = 0, speed = 0;
     } first{}, afterF1{};
     bool titleEndedByF1 = false, askedInRace = false, checked = false;
+    std::vector<std::string> firstReadouts, readoutsAfterF1;
+    HighscoreEntry tableBeforeF1[HighscoreTable::RowCount];
+    std::string fileBeforeF1;
     std::uint64_t race = 0;
     std::size_t backgroundPlays = 0;
     session.Play(2000, [&](std::uint64_t tick) {
         if (tick == 20) platform.QueueKey(VK_F1);  // in the title
         if (tick == 21) titleEndedByF1 = game.race.titleShowing == 0;
         if (game.race.titleShowing) return;
-        if (++race == 1) first = {game.car.position, game.car.heading, game.car.speed};
+        if (++race == 1) {
+            first = {game.car.position, game.car.heading, game.car.speed};
+            firstReadouts = ReadoutTexts(game, platform.Now());
+        }
         if (askedInRace && !checked) {
             checked = true;
             afterF1 = {game.car.position, game.car.heading, game.car.speed};
+            readoutsAfterF1 = ReadoutTexts(game, platform.Now());
+            EXPECT_EQ(std::memcmp(tableBeforeF1, game.highscores.rows, sizeof tableBeforeF1), 0) << "the table changed";
+            EXPECT_EQ(FileBytes(game.highscores.FileName()), fileBeforeF1);
             EXPECT_EQ(game.race.lapCount, -1);
             EXPECT_EQ(game.race.lapMarks, nullptr);
             EXPECT_EQ(game.race.gatePhase, 0);
@@ -138,6 +165,8 @@ TEST(NewGameCommand, StartsTheRaceAnewFromItsFirstFrame) {
         if (game.race.lapCount >= 1 && !askedInRace) {
             platform.ReleaseAllKeys();
             backgroundPlays = session.sound->Count("Play", "race_hintergrund.wav");
+            std::memcpy(tableBeforeF1, game.highscores.rows, sizeof tableBeforeF1);
+            fileBeforeF1 = FileBytes(game.highscores.FileName());
             platform.QueueKey(VK_F1);
             askedInRace = true;
         }
@@ -149,6 +178,49 @@ TEST(NewGameCommand, StartsTheRaceAnewFromItsFirstFrame) {
     // The new race's first frame stands where the first race's did (the car
     // may roll one step at most before the check, as it does at the start).
     EXPECT_LT(std::hypot(afterF1.position.x - first.position.x, afterF1.position.z - first.position.z), 1.0f);
+    // No clock, no lap time, no laps: the read-outs of the first race frame.
+    EXPECT_EQ(readoutsAfterF1, firstReadouts);
+    EXPECT_EQ(readoutsAfterF1, (std::vector<std::string>{"Rundenzeit:        0.000", "Runden:        0"}));
+}
+
+// The ending runs behind the list of the best times; F1 (as key or menu
+// item) changes nothing there, and the game ends as it would have.
+TEST(NewGameCommand, DoesNothingInTheEnding) {
+    GameSession session;
+    ASSERT_TRUE(session.Start());
+    Game& game = session.game();
+    session.Device()->recording = false;
+    RecordingPlatform& platform = session.platform;
+    bool asked = false;
+    platform.OnDialog(IDD_HIGHSCORE_LIST, [&](DialogDriver& d) {
+        if (!asked) {
+            asked = true;
+            d.RunFor(400);  // the ending flies behind the list
+            EXPECT_EQ(game.race.endingShowing, 1);
+            const D3DXVECTOR3 car = game.car.position;
+            const int laps = game.race.lapCount;
+            const std::uint32_t raceStart = game.race.raceStart;
+            for (WORD source : {WORD(0), WORD(1)}) {  // the menu item, then the key
+                SendMessageA(game.shell.mainWindow, WM_COMMAND, MAKEWPARAM(IDM_NEW_GAME, source), 0);
+                EXPECT_EQ(game.race.endingShowing, 1);
+                EXPECT_EQ(game.race.titleShowing, 0);
+                EXPECT_EQ(game.race.lapCount, laps);
+                EXPECT_EQ(game.race.raceStart, raceStart);
+                EXPECT_EQ(game.car.position.x, car.x);
+                EXPECT_EQ(game.car.position.z, car.z);
+            }
+            const float angle = game.race.endingAngle;
+            d.RunFor(200);
+            EXPECT_GT(game.race.endingAngle, angle) << "the ending stood still";
+        }
+        d.Click(IDOK);
+    });
+    session.Play(120, [&](std::uint64_t tick) {
+        platform.SetKeyDown(DIK_SPACE, tick < 3);
+        platform.SetKeyDown(DIK_UP, tick > 10 && tick < 60);
+    });
+    EXPECT_TRUE(asked) << "no list at the end";
+    EXPECT_FALSE(IsWindow(game.shell.mainWindow));
 }
 
 }  // namespace
