@@ -326,15 +326,8 @@ bool GlDevice::ParkedUses(const void* resource) const {
     return false;
 }
 
-void GlDevice::CreateRing(StreamRing& ring, GLsizeiptr capacity) {
-    glGenBuffers(1, &ring.name);
-    BindBufferForUpload(ring.name);
-    glBufferData(GL_ARRAY_BUFFER, capacity, nullptr, GL_STREAM_DRAW);
-    ring.capacity = capacity;
-    ring.offset = 0;
-}
-
-GLintptr GlDevice::WriteRing(StreamRing& ring, GLenum target, const void* data, GLsizeiptr bytes) {
+void GlDevice::ReserveRing(StreamRing& ring, GLenum target, GLsizeiptr bytes) {
+    if (!ring.name) glGenBuffers(1, &ring.name);
     glBindBuffer(target, ring.name);
     if (target == GL_ARRAY_BUFFER) {
         boundArrayBuffer_ = ring.name;
@@ -343,10 +336,21 @@ GLintptr GlDevice::WriteRing(StreamRing& ring, GLenum target, const void* data, 
         boundIndexBuffer_ = ring.name;
         boundIndexBufferKnown_ = true;
     }
-    if (ring.offset + bytes > ring.capacity) {
-        glBufferData(target, ring.capacity, nullptr, GL_STREAM_DRAW);
-        ring.offset = 0;
-    }
+    if (ring.capacity > 0 && ring.offset + bytes <= ring.capacity) return;
+    GLsizeiptr capacity = std::max(ring.capacity, kRingStartBytes);
+    // Wrapping twice in one frame: the frame needs more than the ring holds.
+    if (ring.capacity > 0 && ring.wrappedAt == stats_.presents) capacity *= 2;
+    while (capacity < bytes) capacity *= 2;
+    capacity = std::max(std::min(capacity, ring.limit), bytes);
+    if (ring.capacity > 0) ring.wrappedAt = stats_.presents;
+    glBufferData(target, capacity, nullptr, GL_STREAM_DRAW);
+    ring.capacity = capacity;
+    ring.offset = 0;
+}
+
+GLintptr GlDevice::WriteRing(StreamRing& ring, GLenum target, const void* data, GLsizeiptr bytes) {
+    ReserveRing(ring, target, bytes);
+    stats_.streamedBytes += std::uint64_t(bytes);
     GLintptr at = ring.offset;
     void* p = glMapBufferRange(target, at, bytes,
                                GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
@@ -386,6 +390,9 @@ bool GlDevice::IssueExpanded(const DrawKey& key, const float* worlds, UINT insta
         expandIndices_.resize(size_t(n) * key.count);
         WriteCopies(source, span, stride, expandLocal_, worlds + 16 * size_t(done), n, expandVertices_.data(),
                     expandWorlds_.data(), expandIndices_.data());
+        // Vertices and their matrices in one store, so that a wrap cannot part them.
+        ReserveRing(vertexRing_, GL_ARRAY_BUFFER,
+                    GLsizeiptr((expandVertices_.size() + 15) & ~size_t(15)) + GLsizeiptr(expandWorlds_.size()));
         GLintptr vertexAt = WriteRing(vertexRing_, GL_ARRAY_BUFFER, expandVertices_.data(),
                                       GLsizeiptr(expandVertices_.size()));
         GLintptr worldAt = WriteRing(vertexRing_, GL_ARRAY_BUFFER, expandWorlds_.data(),

@@ -201,17 +201,12 @@ bool GlDevice::Initialise() {
     if (!MakeCurrent()) return false;
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
-    if (setup_.instancing) CreateRing(instanceRing_, kInstanceRingBytes);
-    CreateRing(vertexRing_, kVertexRingBytes);
-    CreateRing(indexRing_, kIndexRingBytes);
+    instanceRing_.limit = kInstanceRingBytes;
+    vertexRing_.limit = kVertexRingBytes;
+    indexRing_.limit = kIndexRingBytes;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize_);
-    std::string log;
-    if (!BuildGlProgram(setup_.core, setup_.clipControl, 0, &programs_[{0, 0}], &log)) {
-        SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: the device's shaders do not build: %s", log.c_str());
-        programs_.clear();
-        return false;
-    }
-    currentProgram_ = &programs_[{0, 0}];
+    // Programs are built as the draws need them: each state its own, the one
+    // that reads every state from uniforms only if one of those fails.
     // The game's pace comes from its timer, never from the display.
     SDL_GL_SetSwapInterval(0);
     for (int g = 0; g < kGroupCount; ++g) BumpGroup(UniformGroup(g));
@@ -575,7 +570,12 @@ GlProgram* GlDevice::SelectProgram() {
         } else {
             SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: shader variant %u does not build: %s", variant,
                          log.c_str());
+            // Variant 0 reads all but the vertex format from uniforms; when
+            // it cannot be built either, nothing is drawn (its id stays 0).
             p = &programs_[{0, 0}];
+            if (variant != 0 && !p->id && !BuildGlProgram(setup_.core, setup_.clipControl, 0, p, &log))
+                SDL_LogError(SDL_LOG_CATEGORY_RENDER, "Tarvik 3D: the device's shaders do not build: %s",
+                             log.c_str());
         }
     }
     if (currentProgram_ != p) {

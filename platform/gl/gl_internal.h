@@ -44,10 +44,14 @@ enum : unsigned {
 };
 
 // The streaming rings the collected draws are sent through: world matrices
-// of instanced draws, and vertices and indices of merged copies.
+// of instanced draws, and vertices and indices of merged copies. A ring is
+// made on its first use, small, and grows up to its limit while one frame
+// fills it more than once: the software renderer allocates (and clears) a
+// buffer's whole store, at start-up and again whenever the ring wraps.
 constexpr GLsizeiptr kInstanceRingBytes = GLsizeiptr(1) << 21;
 constexpr GLsizeiptr kVertexRingBytes = GLsizeiptr(8) << 20;
 constexpr GLsizeiptr kIndexRingBytes = GLsizeiptr(2) << 20;
+constexpr GLsizeiptr kRingStartBytes = GLsizeiptr(256) << 10;
 
 struct GlProgram {
     GLuint id = 0;
@@ -335,10 +339,14 @@ private:
     // nothing waits for draws still reading what was written before.
     struct StreamRing {
         GLuint name = 0;
+        GLsizeiptr limit = 0;  // the most the ring grows to
         GLsizeiptr capacity = 0;
         GLsizeiptr offset = 0;
+        std::uint64_t wrappedAt = ~std::uint64_t(0);  // the frame (presents) of the last wrap
     };
-    void CreateRing(StreamRing& ring, GLsizeiptr capacity);
+    // Binds the ring to `target` and makes room for `bytes` after its offset,
+    // in one piece: what is written next up to that size lands in the same store.
+    void ReserveRing(StreamRing& ring, GLenum target, GLsizeiptr bytes);
     // Binds the ring to `target` and copies `bytes` into it; the offset written at.
     GLintptr WriteRing(StreamRing& ring, GLenum target, const void* data, GLsizeiptr bytes);
     HRESULT CheckVertexRange(UINT firstVertex, UINT vertexCount) const;

@@ -509,3 +509,69 @@ TEST_F(BatchingTest, CellsSideBySideStillCollectPerMesh) {
     }
     for (int k = 0; k < 3; ++k) EXPECT_GT(kinds[k], 40) << "mesh " << k;
 }
+
+// Runs of fewer copies than are merged and kept go through the streaming
+// rings, which start small: a frame that streams many times their size makes
+// them wrap and grow, and its picture stays the one drawn draw by draw.
+TEST_F(BatchingTest, CopiesStreamedPastTheRingsSizeKeepThePicture) {
+    constexpr int kSide = 16;  // vertices along a patch's edge: a mesh just small enough to be copied
+    const float s = 0.05f;
+    std::vector<LitVertex> patch;
+    std::vector<WORD> patchIndices;
+    for (int i = 0; i < kSide; ++i)
+        for (int j = 0; j < kSide; ++j)
+            patch.push_back({-s + 2 * s * float(j) / (kSide - 1), 0.02f * float((i + j) % 3),
+                             -s + 2 * s * float(i) / (kSide - 1), 0, 1, 0});
+    for (int i = 0; i + 1 < kSide; ++i)
+        for (int j = 0; j + 1 < kSide; ++j) {
+            const WORD a = WORD(i * kSide + j), b = WORD(a + 1), c = WORD(a + kSide), d = WORD(c + 1);
+            for (WORD v : {a, c, b, b, c, d}) patchIndices.push_back(v);
+        }
+    Ref<IDirect3DVertexBuffer8> vb(MakeVertexBuffer(patch));
+    Ref<IDirect3DIndexBuffer8> ib(MakeIndexBuffer(patchIndices));
+    D3DXVECTOR3 eye(0, 3.0f, -2.0f), at(0, 0, 0.1f), up(0, 1, 0);
+    D3DXMATRIX view, proj;
+    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+    D3DXMatrixPerspectiveFovLH(&proj, 0.9f, 1.0f, 1.0f, 50.0f);
+    dev_->SetTransform(D3DTS_VIEW, &view);
+    dev_->SetTransform(D3DTS_PROJECTION, &proj);
+    D3DLIGHT8 sun{};
+    sun.Type = D3DLIGHT_DIRECTIONAL;
+    sun.Diffuse = {0.7f, 0.7f, 0.7f, 0};
+    sun.Direction = {0.4f, -0.8f, 0.5f};
+    dev_->SetLight(0, &sun);
+    dev_->LightEnable(0, TRUE);
+    const D3DMATERIAL8 materials[2] = {Material({0.9f, 0.3f, 0.2f, 1}, {0.2f, 0.1f, 0.1f, 1}),
+                                       Material({0.2f, 0.4f, 0.9f, 1}, {0.1f, 0.1f, 0.2f, 1})};
+    constexpr int kRuns = 12, kRunLength = 20;  // each run streams about 450 KB
+    auto frame = [&]() {
+        BeginFrame();
+        for (int k = 0; k < kRuns * kRunLength; ++k) {
+            D3DXMATRIX world;
+            D3DXMatrixTranslation(&world, (float(k % 16) - 7.5f) * 2.2f * s, 0, (float(k / 16) - 7.0f) * 2.2f * s);
+            dev_->SetTransform(D3DTS_WORLD, &world);
+            dev_->SetMaterial(&materials[(k / kRunLength) % 2]);
+            DrawIndexed(vb.get(), sizeof(LitVertex), kLitFvf, ib.get(), UINT(patch.size()),
+                        UINT(patchIndices.size() / 3));
+        }
+        return EndFrame();
+    };
+    GlDeviceStats before{}, after{};
+    ASSERT_EQ(GlGetStats(dev_, &before), S_OK);
+    std::vector<BYTE> first = frame();
+    std::vector<BYTE> second = frame();  // with the rings grown
+    ASSERT_EQ(GlGetStats(dev_, &after), S_OK);
+    ASSERT_EQ(GlSetBatching(dev_, false), S_OK);
+    std::vector<BYTE> single = frame();
+    EXPECT_GT(after.streamedBytes - before.streamedBytes, 8ull << 20) << "the rings did not fill";
+    EXPECT_EQ(after.glDraws - before.glDraws, 2u * kRuns) << "a run a draw";
+    EXPECT_TRUE(first == single);
+    EXPECT_TRUE(second == single);
+    int red = 0, blue = 0;
+    for (size_t p = 0; p < single.size(); p += 4) {
+        red += single[p] > single[p + 2] + 40;
+        blue += single[p + 2] > single[p] + 40;
+    }
+    EXPECT_GT(red, 200);
+    EXPECT_GT(blue, 200);
+}

@@ -48,6 +48,7 @@ struct GlDeviceStats {
     unsigned long long runsKeptApart = 0;  // runs of draws not joined to their object's collection, as they
                                            // might tie in depth with other objects' draws in between
     unsigned long long apiDraws = 0;       // DrawPrimitive and DrawIndexedPrimitive calls accepted
+    unsigned long long streamedBytes = 0;  // written into the streaming rings
     unsigned long long presents = 0;
 };
 
