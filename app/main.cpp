@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     std::fputs(out.c_str(), stdout);
     std::fputs(err.c_str(), stderr);
     if (exitCode) return *exitCode;
+    WarmUpDesktop();
 
     Game game(files);
     GameHighscoreDialogs highscoreDialogs(game.shell.appInstance, game.shell.mainWindow);

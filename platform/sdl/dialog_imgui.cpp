@@ -14,7 +14,10 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/sdl/ui_imgui.h"
 #include "platform/core/win_text.h"
@@ -35,9 +38,23 @@ struct Ui {
     int baseY = 13;
     bool menuOpen = false;
     std::uint64_t lastFrame = 0;
+    // The dialog font's glyphs, shared by every context made here: the same
+    // font each time, so it is rendered once.
+    std::unique_ptr<ImFontAtlas> atlas;
 };
 
 Ui ui;
+
+// The atlas made ahead of the first window (UiPrepareFontAtlas).
+struct PreparedAtlas {
+    std::mutex mutex;
+    std::thread worker;
+    std::unique_ptr<ImFontAtlas> atlas;
+    ~PreparedAtlas() {
+        if (worker.joinable()) worker.join();  // a start that ended before its window
+    }
+};
+PreparedAtlas prepared;
 
 // Windows-1252's characters outside Latin-1, for the font atlas.
 const ImWchar kGlyphRanges[] = {0x0020, 0x00FF, 0x0152, 0x0153, 0x0160, 0x0161, 0x0178, 0x0178, 0x017D, 0x017E,
@@ -88,25 +105,38 @@ void ApplyStyle() {
     c[ImGuiCol_SliderGrabActive] = ImVec4(0.20f, 0.30f, 0.60f, 1.0f);
 }
 
+// Renders the dialog font with FreeType. Uses no ImGui context, so it may
+// run on another thread while none exists.
+std::unique_ptr<ImFontAtlas> BuildFontAtlas() {
+    auto atlas = std::make_unique<ImFontAtlas>();
+    atlas->FontBuilderIO = ImGuiFreeType::GetBuilderForFreeType();
+    atlas->FontBuilderFlags = ImGuiFreeTypeBuilderFlags_LightHinting;
+    ImFont* font = nullptr;
+    std::string file = FontFile("Liberation Sans");
+    if (!file.empty()) font = atlas->AddFontFromFileTTF(file.c_str(), kFontPixels, nullptr, kGlyphRanges);
+    if (!font) font = atlas->AddFontDefault();
+    if (!atlas->Build()) return nullptr;
+    return atlas;
+}
+
+// The atlas made ahead, once it is done; none if it was never begun or failed.
+std::unique_ptr<ImFontAtlas> TakePreparedAtlas() {
+    std::lock_guard<std::mutex> lock(prepared.mutex);
+    if (prepared.worker.joinable()) prepared.worker.join();
+    return std::move(prepared.atlas);
+}
+
 bool BuildContext(SDL_Window* window) {
-    ui.context = ImGui::CreateContext();
+    if (!ui.atlas) ui.atlas = TakePreparedAtlas();
+    if (!ui.atlas) ui.atlas = BuildFontAtlas();
+    if (!ui.atlas || ui.atlas->Fonts.empty()) return false;
+    ui.context = ImGui::CreateContext(ui.atlas.get());
     ImGui::SetCurrentContext(ui.context);
     ImGuiIO& io = ImGui::GetIO();
     io.IniFilename = nullptr;
     io.LogFilename = nullptr;
     ApplyStyle();
-
-    io.Fonts->FontBuilderIO = ImGuiFreeType::GetBuilderForFreeType();
-    io.Fonts->FontBuilderFlags = ImGuiFreeTypeBuilderFlags_LightHinting;
-    ImFont* font = nullptr;
-    std::string file = FontFile("Liberation Sans");
-    if (!file.empty()) font = io.Fonts->AddFontFromFileTTF(file.c_str(), kFontPixels, nullptr, kGlyphRanges);
-    if (!font) font = io.Fonts->AddFontDefault();
-    if (!io.Fonts->Build()) {
-        ImGui::DestroyContext(ui.context);
-        ui.context = nullptr;
-        return false;
-    }
+    ImFont* font = ui.atlas->Fonts[0];
 
     // Dialog base units as Windows derives them from the dialog font: the
     // width of the 52 letters, halved per 26 and rounded; the cell height.
@@ -468,6 +498,16 @@ void DrawDialog(DialogRuntime& d, const WindowObject& root, bool top) {
 }  // namespace
 
 bool UiCreate(SDL_Window* window) { return BuildContext(window); }
+
+void UiPrepareFontAtlas() {
+    std::lock_guard<std::mutex> lock(prepared.mutex);
+    if (ui.atlas || prepared.worker.joinable() || prepared.atlas) return;
+    prepared.worker = std::thread([] {
+        std::unique_ptr<ImFontAtlas> atlas = BuildFontAtlas();
+        // Taken under the lock only after the join, so no lock is needed here.
+        prepared.atlas = std::move(atlas);
+    });
+}
 
 void UiDestroy() { TearDownContext(); }
 

@@ -196,6 +196,7 @@ private:
     void Install(GameBackends backends) {
         desktop_ = backends == GameBackends::Desktop;
         if (desktop_) {
+            WarmUpDesktop();  // as the program does
             Backends b = DesktopBackends();
             b.window = &quiet;
             backends_.emplace(b);

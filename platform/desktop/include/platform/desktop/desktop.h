@@ -8,3 +8,8 @@
 #include "platform/core/backends.h"
 
 Backends DesktopBackends();
+
+// Starts, in the background, what the desktop back-ends need first and what
+// takes long to get ready (the OpenGL driver), so that it overlaps the rest
+// of the start. Call it once, as early as the program knows it will run.
+void WarmUpDesktop();

@@ -7,3 +7,8 @@
 #include "platform/d3d8.h"
 
 IDirect3D8* CreateOpenGLDirect3D();
+
+// Begins loading the system's OpenGL driver on a thread of its own, to have
+// it ready when the first window asks for it. At most once; nothing where
+// the driver is not Mesa's or cannot be found.
+void StartLoadingGlDriver();

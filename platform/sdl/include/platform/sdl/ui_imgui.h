@@ -12,6 +12,9 @@ struct SDL_Window;
 // Makes the ImGui context for the one window that carries the user interface:
 // style, the dialog font and its base units. False if ImGui could not start.
 bool UiCreate(SDL_Window* window);
+// Begins rendering the dialog font on a thread of its own, so that UiCreate
+// finds it done. Before any ImGui context exists; at most once.
+void UiPrepareFontAtlas();
 void UiDestroy();
 bool UiActive();
 // Passes an SDL event to ImGui.
