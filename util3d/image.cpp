@@ -318,6 +318,25 @@ Image HalveImage(const Image& source) {
     out.height = source.height > 1 ? source.height / 2 : 1;
     out.hasAlpha = source.hasAlpha;
     out.pixels.resize(std::size_t(out.width) * out.height);
+    if (source.width % 2 == 0 && source.height % 2 == 0) {
+        // Every target pixel covers a square of four: the same average, per
+        // channel in parallel (the bytes of a pair of channels never carry
+        // into each other, as four bytes and the rounding sum to at most 1022).
+        for (std::uint32_t y = 0; y < out.height; ++y) {
+            const std::uint32_t* top = source.pixels.data() + std::size_t(2 * y) * source.width;
+            const std::uint32_t* bottom = top + source.width;
+            std::uint32_t* row = out.pixels.data() + std::size_t(y) * out.width;
+            for (std::uint32_t x = 0; x < out.width; ++x) {
+                const std::uint32_t a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x], d = bottom[2 * x + 1];
+                const std::uint32_t evens = (a & 0x00FF00FFu) + (b & 0x00FF00FFu) + (c & 0x00FF00FFu) +
+                                            (d & 0x00FF00FFu) + 0x00020002u;
+                const std::uint32_t odds = ((a >> 8) & 0x00FF00FFu) + ((b >> 8) & 0x00FF00FFu) +
+                                           ((c >> 8) & 0x00FF00FFu) + ((d >> 8) & 0x00FF00FFu) + 0x00020002u;
+                row[x] = ((evens >> 2) & 0x00FF00FFu) | (((odds >> 2) & 0x00FF00FFu) << 8);
+            }
+        }
+        return out;
+    }
     for (std::uint32_t y = 0; y < out.height; ++y) {
         // Each target pixel covers the source rows and columns that fall into
         // its share; with odd sizes the last one takes the extra row or column.

@@ -386,6 +386,30 @@ TEST(ImageDecode, MipLevelsAverageWhatTheyCover) {
     square.width = square.height = 2;
     square.pixels = {0x00000000, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
     EXPECT_EQ(HalveImage(square).pixels[0], 0xBFBFBFBFu);
+    // Even sides: every channel of every pixel is its square's rounded mean,
+    // extremes included.
+    Image even;
+    even.width = 6;
+    even.height = 4;
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 24; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        even.pixels.push_back(i < 4 ? 0xFFFFFFFFu : seed);
+    }
+    even.pixels[6] = even.pixels[7] = 0xFFFFFFFFu;  // a square of white on the left
+    const Image halved = HalveImage(even);
+    ASSERT_EQ(halved.width, 3u);
+    ASSERT_EQ(halved.height, 2u);
+    for (std::uint32_t y = 0; y < 2; ++y)
+        for (std::uint32_t x = 0; x < 3; ++x)
+            for (int k = 0; k < 4; ++k) {
+                std::uint32_t sum = 0;
+                for (std::uint32_t dy = 0; dy < 2; ++dy)
+                    for (std::uint32_t dx = 0; dx < 2; ++dx)
+                        sum += (even.pixels[(2 * y + dy) * 6 + 2 * x + dx] >> (8 * k)) & 0xFF;
+                EXPECT_EQ((halved.pixels[y * 3 + x] >> (8 * k)) & 0xFF, (sum + 2) / 4) << x << "," << y << " " << k;
+            }
+    EXPECT_EQ(halved.pixels[0], 0xFFFFFFFFu);
 }
 
 class TextureTest : public DeviceTest {};
