@@ -34,6 +34,46 @@ SDL_GLContext CreateContext(SDL_Window* window, int major, int minor, bool core)
     return context;
 }
 
+// The probe's OpenGL 3.3 core context, kept for the first device that asks
+// for one: a context is not bound to the window it was made on, so the
+// device's window takes it over and the driver makes no second one. The
+// probe's hidden window (and its hold on SDL's video) goes with it.
+struct ParkedContext {
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+};
+
+ParkedContext& Parked() {
+    static Lasting<ParkedContext> parked;
+    return *parked;
+}
+
+void DropParkedContext() {
+    ParkedContext& p = Parked();
+    if (!p.window) return;
+    if (p.context) {
+        if (SDL_GL_GetCurrentContext() == p.context) SDL_GL_MakeCurrent(nullptr, nullptr);
+        SDL_GL_DeleteContext(p.context);
+    }
+    SDL_DestroyWindow(p.window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    p = ParkedContext{};
+}
+
+// The probe's context made current on `window`; null when there is none or
+// the window's drawable does not fit it.
+SDL_GLContext AdoptParkedContext(SDL_Window* window) {
+    ParkedContext& p = Parked();
+    if (!p.context) return nullptr;
+    SDL_GLContext context = nullptr;
+    if (SDL_GL_MakeCurrent(window, p.context) == 0) {
+        context = p.context;
+        p.context = nullptr;
+    }
+    DropParkedContext();
+    return context;
+}
+
 std::string GlString(GLenum name) {
     const GLubyte* s = glGetString(name);
     return s ? reinterpret_cast<const char*>(s) : "";
@@ -42,7 +82,10 @@ std::string GlString(GLenum name) {
 class GlDirect3D final : public RefCounted<IDirect3D8> {
 public:
     explicit GlDirect3D(const GlDriverLimits& limits) : limits_(limits) {}
-    ~GlDirect3D() override { SDL_QuitSubSystem(SDL_INIT_VIDEO); }
+    ~GlDirect3D() override {
+        DropParkedContext();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
 
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override {
         if (adapter != D3DADAPTER_DEFAULT || !mode) return D3DERR_INVALIDCALL;
@@ -98,7 +141,8 @@ public:
         if (software) attempts[count++] = {3, 0, false};  // the weaker context we can still draw with
         for (int i = 0; i < count; ++i) {
             const Attempt& a = attempts[i];
-            SDL_GLContext context = CreateContext(window, a.major, a.minor, a.core);
+            SDL_GLContext context = a.major == 3 && a.minor == 3 && a.core ? AdoptParkedContext(window) : nullptr;
+            if (!context) context = CreateContext(window, a.major, a.minor, a.core);
             if (!context) continue;
             GlContextSetup setup;
             if (!Describe(a.core, &setup)) {
@@ -194,12 +238,17 @@ const GlDriverInfo& ProbeGlDriver() {
             glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
             info.maxTextureSize = size;
             SDL_GL_MakeCurrent(nullptr, nullptr);
-            SDL_GL_DeleteContext(context);
+            if (info.core33) {
+                Parked() = ParkedContext{window, context};  // keeps the window and SDL's video with it
+                window = nullptr;
+            } else {
+                SDL_GL_DeleteContext(context);
+            }
         }
-        SDL_DestroyWindow(window);
+        if (window) SDL_DestroyWindow(window);
     }
     if (previousContext) SDL_GL_MakeCurrent(previousWindow, previousContext);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (!Parked().window) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     info.probeMilliseconds =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     return info;
