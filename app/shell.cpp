@@ -2,13 +2,17 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "app/config_dialog.h"
 #include "app/game.h"
 #include "app/lighting_dialog.h"
+#include "render/mesh_model.h"
 #include "resources/resource.h"
 #include "scores/highscore_dialog_procs.h"
 #include "platform/port/step_trace.h"
+#include "util3d/load_ahead.h"
 
 namespace {
 
@@ -35,6 +39,11 @@ Game& CurrentGame() { return *currentGame; }
 
 bool StartUp(HINSTANCE instance, int showCommand) {
     Game& game = CurrentGame();
+    // The meshes' textures are decoded on the side while the window and the
+    // device are made; the loads below take them from there.
+    std::vector<std::string> meshFiles;
+    for (const MeshFile& file : kMeshLoadOrder) meshFiles.push_back(file.fileName);
+    LoadAhead ahead(std::move(meshFiles));
     Shell& shell = game.shell;
     shell.appInstance = instance;
     shell.appTitle = "Tarvik 3D";

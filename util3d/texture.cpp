@@ -6,6 +6,7 @@
 #include "util3d/d3dx.h"
 #include "util3d/file_name.h"
 #include "util3d/image.h"
+#include "util3d/load_ahead.h"
 
 namespace {
 
@@ -13,9 +14,10 @@ constexpr std::size_t kMaxImageFileBytes = std::size_t(256) << 20;
 
 // Material lists name textures as they were on the modeller's Windows disk:
 // "textures\Body.PNG" for textures/body.png.
-bool ReadFile(const char* name, std::vector<std::uint8_t>* bytes) {
+bool ReadFile(const char* name, std::vector<std::uint8_t>* bytes, std::string* found) {
     std::string path = FindFileByWindowsName(name);
     if (path.empty()) return false;
+    *found = path;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     in.seekg(0, std::ios::end);
@@ -45,9 +47,9 @@ HRESULT WriteLevel(IDirect3DTexture8* texture, UINT level, const Image& image) {
     return texture->UnlockRect(level);
 }
 
-}  // namespace
-
-HRESULT CreateTextureFromImage(IDirect3DDevice8* device, const Image& image, IDirect3DTexture8** texture) {
+// The texture with the levels given (made ahead), halving on where they end.
+HRESULT CreateTextureFromLevels(IDirect3DDevice8* device, const Image& image, const std::vector<Image>& given,
+                                IDirect3DTexture8** texture) {
     if (!device || !texture) return D3DERR_INVALIDCALL;
     *texture = nullptr;
     IDirect3DTexture8* made = nullptr;
@@ -55,10 +57,16 @@ HRESULT CreateTextureFromImage(IDirect3DDevice8* device, const Image& image, IDi
                                        image.hasAlpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &made);
     if (FAILED(hr)) return hr;
     UINT levels = made->GetLevelCount();
-    Image level = image;
+    Image halved;
+    const Image* level = &image;
     for (UINT i = 0; i < levels; ++i) {
-        if (i > 0) level = HalveImage(level);
-        if (FAILED(hr = WriteLevel(made, i, level))) {
+        if (i > 0 && i < given.size()) {
+            level = &given[i];
+        } else if (i > 0) {
+            halved = HalveImage(*level);
+            level = &halved;
+        }
+        if (FAILED(hr = WriteLevel(made, i, *level))) {
             made->Release();
             return hr;
         }
@@ -67,11 +75,21 @@ HRESULT CreateTextureFromImage(IDirect3DDevice8* device, const Image& image, IDi
     return S_OK;
 }
 
+}  // namespace
+
+HRESULT CreateTextureFromImage(IDirect3DDevice8* device, const Image& image, IDirect3DTexture8** texture) {
+    return CreateTextureFromLevels(device, image, {}, texture);
+}
+
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice8* device, const char* fileName, IDirect3DTexture8** texture) {
     if (texture) *texture = nullptr;
     if (!device || !fileName || !texture) return D3DERR_INVALIDCALL;
     std::vector<std::uint8_t> bytes;
-    if (!ReadFile(fileName, &bytes)) return E_FAIL;
+    std::string path;
+    if (!ReadFile(fileName, &bytes, &path)) return E_FAIL;
+    std::vector<Image> levels;
+    if (TakeImageMadeAhead(path, bytes, &levels) && !levels.empty())
+        return CreateTextureFromLevels(device, levels[0], levels, texture);
     Image image;
     std::string error;
     if (!DecodeImage(bytes.data(), bytes.size(), &image, &error)) return E_FAIL;

@@ -95,16 +95,6 @@ Bytes MakeBmp(unsigned bits, unsigned compression, const Bytes& pixelData, const
     return out;
 }
 
-Bytes MakeTga(unsigned type, unsigned depth, unsigned descriptor, unsigned width, unsigned height, const Bytes& data) {
-    Bytes out = {0, 0, std::uint8_t(type), 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    Put16(out, width);
-    Put16(out, height);
-    out.push_back(std::uint8_t(depth));
-    out.push_back(std::uint8_t(descriptor));
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
 Image Decode(const Bytes& bytes, bool* ok, std::string* error = nullptr) {
     Image image;
     std::string ignored;

@@ -78,6 +78,18 @@ inline void Put32(Bytes& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(std::uint8_t(v >> (8 * i)));
 }
 
+// A Targa file: image type (2 plain, 10 run-length, 3 grey), bits per pixel,
+// descriptor (0x20: top-down rows), size and the pixel data as stored.
+inline Bytes MakeTga(unsigned type, unsigned depth, unsigned descriptor, unsigned width, unsigned height, const Bytes& data) {
+    Bytes out = {0, 0, std::uint8_t(type), 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Put16(out, width);
+    Put16(out, height);
+    out.push_back(std::uint8_t(depth));
+    out.push_back(std::uint8_t(descriptor));
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
 struct BinaryOptions {
     bool doubles = false;               // "0064": float lists of 64-bit values
     bool wordStringTerminator = false;  // 16-bit terminator after strings instead of 32-bit
