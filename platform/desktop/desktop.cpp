@@ -3,12 +3,11 @@
 #include "platform/gl/gl_device.h"
 #include "platform/sdl/dsound_sdl.h"
 #include "platform/sdl/gamepad_sdl.h"
-#include "platform/sdl/ui_imgui.h"
 #include "platform/sdl/win_sdl.h"
 
 void WarmUpDesktop() {
     StartLoadingGlDriver();
-    UiPrepareFontAtlas();
+    WarmUpSdlBackend();
 }
 
 Backends DesktopBackends() {

@@ -406,6 +406,8 @@ private:
 
 }  // namespace
 
+void WarmUpSdlBackend() { UiPrepareFontAtlas(); }
+
 WinBackend& SdlBackend() {
     static Lasting<SdlWinBackend> backend;
     return *backend;

@@ -8,3 +8,7 @@
 
 // The one SDL window back-end, made on first use; it lasts the whole process.
 WinBackend& SdlBackend();
+
+// Begins, on a thread of its own, what the first window needs and takes long
+// to make: the dialog font, rendered while SDL's video starts.
+void WarmUpSdlBackend();
