@@ -72,6 +72,6 @@ int main() {
             if (c == ' ' || c == ':' || c == ',') c = '_';
         std::printf("memory_added_by_%s %.1f MB\n", key.c_str(), Mb(kb));
     }
-    std::printf("memory_peak_resident %.1f MB (target under 150)\n", Mb(u.ru_maxrss));
+    std::printf("memory_peak_resident %.1f MB (target under 100)\n", Mb(u.ru_maxrss));
     return 0;
 }
