@@ -15,7 +15,7 @@ rules=(
   "platform/api;platform/;"
   "platform/core;platform/core/ platform/port/ platform/[a-z0-9_]+\.h;"
   "platform/sdl;platform/sdl/ platform/core/ platform/port/ platform/[a-z0-9_]+\.h;SDL|imgui|backends/|fontconfig/|epoxy/|X11/"
-  "platform/gl;platform/gl/ platform/core/ platform/sdl/native_window\.h platform/[a-z0-9_]+\.h gl_internal\.h;SDL|epoxy/"
+  "platform/gl;platform/gl/ platform/core/ platform/port/ platform/sdl/native_window\.h platform/[a-z0-9_]+\.h gl_internal\.h;SDL|epoxy/"
   "platform/fonts;platform/core/ platform/port/ platform/[a-z0-9_]+\.h;ft2build|FT_|freetype/|fontconfig/|GL/glu"
   "platform/recording;platform/recording/ platform/core/ platform/[a-z0-9_]+\.h;"
   "platform/desktop;platform/desktop/ platform/core/ platform/gl/gl_device\.h platform/sdl/win_sdl\.h platform/sdl/dsound_sdl\.h platform/sdl/gamepad_sdl\.h;"

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <thread>
 
+#include "platform/port/background_thread.h"
 #include "util3d/file_name.h"
 #include "util3d/xfile.h"
 
@@ -51,7 +51,7 @@ struct LoadAhead::State {
     std::condition_variable changed;
     std::map<std::string, Entry> shelf;  // by path; absent: not begun
     bool stopping = false;
-    std::thread worker;
+    std::unique_ptr<BackgroundThread> worker;
 
     // Claims `path` for the worker; false when it is on the shelf already
     // (made, under way or taken by the loader).
@@ -111,11 +111,11 @@ LoadAhead::LoadAhead(std::vector<std::string> meshFiles) {
     state_ = std::make_shared<State>();
     active = state_;
     State* state = state_.get();
-    state_->worker = std::thread([state, files = std::move(meshFiles)] { state->Run(files); });
+    state_->worker = std::make_unique<BackgroundThread>([state, files = std::move(meshFiles)] { state->Run(files); });
 }
 
 void LoadAhead::Finish() {
-    if (state_ && state_->worker.joinable()) state_->worker.join();
+    if (state_) state_->worker->Join();
 }
 
 LoadAhead::~LoadAhead() {
@@ -124,7 +124,7 @@ LoadAhead::~LoadAhead() {
         std::lock_guard<std::mutex> lock(state_->mutex);
         state_->stopping = true;
     }
-    if (state_->worker.joinable()) state_->worker.join();
+    state_->worker->Join();
     std::lock_guard<std::mutex> lock(activeMutex);
     active.reset();
 }

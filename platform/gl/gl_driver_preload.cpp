@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/gl/gl_device.h"
+#include "platform/port/background_thread.h"
 
 namespace {
 
@@ -70,6 +70,7 @@ void StartLoadingGlDriver() {
     std::string file = MesaDriverFile();
     if (file.empty()) return;
     // The flags Mesa's loader uses, so its own load finds this one as it is.
-    // Never closed: the driver stays for as long as the program draws.
-    std::thread([file] { dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL); }).detach();
+    // Never closed: the driver stays for as long as the program draws; the
+    // thread is never waited for but by a fork.
+    new BackgroundThread([file] { dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL); });
 }

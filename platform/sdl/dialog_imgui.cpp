@@ -17,10 +17,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "platform/sdl/ui_imgui.h"
 #include "platform/core/win_text.h"
+#include "platform/port/background_thread.h"
 
 namespace {
 
@@ -48,11 +48,8 @@ Ui ui;
 // The atlas made ahead of the first window (UiPrepareFontAtlas).
 struct PreparedAtlas {
     std::mutex mutex;
-    std::thread worker;
+    std::unique_ptr<BackgroundThread> worker;  // joined by its destructor when a start ends before its window
     std::unique_ptr<ImFontAtlas> atlas;
-    ~PreparedAtlas() {
-        if (worker.joinable()) worker.join();  // a start that ended before its window
-    }
 };
 PreparedAtlas prepared;
 
@@ -122,7 +119,8 @@ std::unique_ptr<ImFontAtlas> BuildFontAtlas() {
 // The atlas made ahead, once it is done; none if it was never begun or failed.
 std::unique_ptr<ImFontAtlas> TakePreparedAtlas() {
     std::lock_guard<std::mutex> lock(prepared.mutex);
-    if (prepared.worker.joinable()) prepared.worker.join();
+    if (prepared.worker) prepared.worker->Join();
+    prepared.worker.reset();
     return std::move(prepared.atlas);
 }
 
@@ -501,8 +499,8 @@ bool UiCreate(SDL_Window* window) { return BuildContext(window); }
 
 void UiPrepareFontAtlas() {
     std::lock_guard<std::mutex> lock(prepared.mutex);
-    if (ui.atlas || prepared.worker.joinable() || prepared.atlas) return;
-    prepared.worker = std::thread([] {
+    if (ui.atlas || prepared.worker || prepared.atlas) return;
+    prepared.worker = std::make_unique<BackgroundThread>([] {
         std::unique_ptr<ImFontAtlas> atlas = BuildFontAtlas();
         // Taken under the lock only after the join, so no lock is needed here.
         prepared.atlas = std::move(atlas);
