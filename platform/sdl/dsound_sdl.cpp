@@ -249,6 +249,25 @@ size_t BytesToFrames(const WAVEFORMATEX& f, DWORD bytes) {
 
 bool InVolumeRange(LONG volume) { return volume >= DSBVOLUME_MIN && volume <= DSBVOLUME_MAX; }
 
+// SetVolume and GetVolume of a buffer (the primary buffer's volume is the
+// whole mix's): a volume and its gain, kept under the output's lock.
+HRESULT StoreVolume(bool control, Output& output, LONG volume, LONG& kept, std::int32_t& gain) {
+    if (!control) return DSERR_CONTROLUNAVAIL;
+    if (!InVolumeRange(volume)) return DSERR_INVALIDPARAM;
+    std::lock_guard<std::mutex> guard(output.lock);
+    kept = volume;
+    gain = GainOfVolume(volume);
+    return DS_OK;
+}
+
+HRESULT ReadVolume(bool control, Output& output, const LONG& kept, LONG* volume) {
+    if (!volume) return DSERR_INVALIDPARAM;
+    if (!control) return DSERR_CONTROLUNAVAIL;
+    std::lock_guard<std::mutex> guard(output.lock);
+    *volume = kept;
+    return DS_OK;
+}
+
 class SdlPrimaryBuffer : public RefCounted<IDirectSoundBuffer> {
 public:
     SdlPrimaryBuffer(std::shared_ptr<Output> output, bool volumeControl)
@@ -274,19 +293,10 @@ public:
     HRESULT SetCurrentPosition(DWORD) override { return DSERR_INVALIDCALL; }
     // The volume of the whole mix, kept by the device for every primary buffer object.
     HRESULT SetVolume(LONG volume) override {
-        if (!volumeControl_) return DSERR_CONTROLUNAVAIL;
-        if (!InVolumeRange(volume)) return DSERR_INVALIDPARAM;
-        std::lock_guard<std::mutex> guard(output_->lock);
-        output_->mixVolume = volume;
-        output_->mixGain = GainOfVolume(volume);
-        return DS_OK;
+        return StoreVolume(volumeControl_, *output_, volume, output_->mixVolume, output_->mixGain);
     }
     HRESULT GetVolume(LONG* volume) override {
-        if (!volume) return DSERR_INVALIDPARAM;
-        if (!volumeControl_) return DSERR_CONTROLUNAVAIL;
-        std::lock_guard<std::mutex> guard(output_->lock);
-        *volume = output_->mixVolume;
-        return DS_OK;
+        return ReadVolume(volumeControl_, *output_, output_->mixVolume, volume);
     }
 
 private:
@@ -415,21 +425,10 @@ public:
     }
 
     HRESULT SetVolume(LONG volume) override {
-        if (!volumeControl_) return DSERR_CONTROLUNAVAIL;
-        if (!InVolumeRange(volume)) return DSERR_INVALIDPARAM;
-        std::lock_guard<std::mutex> guard(output_->lock);
-        volume_ = volume;
-        voice_->gain = GainOfVolume(volume);
-        return DS_OK;
+        return StoreVolume(volumeControl_, *output_, volume, volume_, voice_->gain);
     }
 
-    HRESULT GetVolume(LONG* volume) override {
-        if (!volume) return DSERR_INVALIDPARAM;
-        if (!volumeControl_) return DSERR_CONTROLUNAVAIL;
-        std::lock_guard<std::mutex> guard(output_->lock);
-        *volume = volume_;
-        return DS_OK;
-    }
+    HRESULT GetVolume(LONG* volume) override { return ReadVolume(volumeControl_, *output_, volume_, volume); }
 
     bool VolumeControl() const { return volumeControl_; }
 

@@ -43,13 +43,29 @@ changed() {  # image image region
 }
 hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
 alive() { kill -0 "$pid" 2>/dev/null || fail "the game ended early: $(cat game.log)"; }
+start_game() {  # seconds to give the title before going on
+  SDL_AUDIODRIVER=dummy "$game" --data "$work" >game.log 2>&1 &
+  pid=$!
+  timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null || fail "no game window: $(cat game.log)"
+  sleep "$1"
+  alive
+}
+end_game() {  # which game, for the message
+  code=0
+  wait "$pid" || code=$?
+  [ "$code" = 0 ] || fail "$1 ended with exit code $code: $(tail -40 game.log)"
+}
+# Esc, then OK on the list until the game has closed.
+quit_through_list() {  # which game
+  xdotool key Escape
+  sleep 2
+  for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; xdotool key Return; sleep 0.5; done
+  kill -0 "$pid" 2>/dev/null && fail "$1 did not close after the list"
+  end_game "$1"
+}
 
 # The copy is named: without --data a game built in the source tree takes its data/.
-SDL_AUDIODRIVER=dummy "$game" --data "$work" >game.log 2>&1 &
-pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null || fail "no game window: $(cat game.log)"
-sleep 3
-alive
+start_game 3
 # Without a desktop the software device's warning goes to the terminal, and
 # the game goes on.
 grep -q 'Kein HAL-Device - das wird langsam!' game.log || fail "no warning of the software device"
@@ -101,20 +117,14 @@ expect_share "$img" 1024x700+0+30 '#00ffff' 25% 0.003 "cyan credits of the endin
 xdotool key Return
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
 kill -0 "$pid" 2>/dev/null && fail "the game did not close after the list"
-code=0
-wait "$pid" || code=$?
-[ "$code" = 0 ] || fail "the game ended with exit code $code: $(tail -40 game.log)"
+end_game "the game"
 [ -f high.dat ] || fail "no high.dat written"
 [ "$(wc -l < high.dat)" = 5 ] || fail "high.dat has not five lines"
 echo "e2e: high.dat written: $(head -c 60 high.dat | tr '\r\n' '  ')"
 
 # The lighting dialog in a second game, right after Space: the car stands at
 # its start, so the headlight's patch falls on the same place every time.
-SDL_AUDIODRIVER=dummy "$game" --data "$work" >game.log 2>&1 &
-pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null || fail "no game window: $(cat game.log)"
-sleep 2
-alive
+start_game 2
 hold space 0.15
 sleep 1
 # Einstellungen > Beleuchtung. A click on a thumb gives
@@ -162,23 +172,13 @@ xdotool key Return
 sleep 1
 alive
 
-xdotool key Escape
-sleep 2
-for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; xdotool key Return; sleep 0.5; done
-kill -0 "$pid" 2>/dev/null && fail "the second game did not close after the list"
-code=0
-wait "$pid" || code=$?
-[ "$code" = 0 ] || fail "the second game ended with exit code $code: $(tail -40 game.log)"
+quit_through_list "the second game"
 
 # A third game: F4 pauses the race while the car is driving, and F11 takes the
 # window to full screen. Its settings go to the work folder, so the full
 # screen choice is not kept for the user's own games.
 export XDG_CONFIG_HOME="$work/config"
-SDL_AUDIODRIVER=dummy "$game" --data "$work" >game.log 2>&1 &
-pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null || fail "no game window: $(cat game.log)"
-sleep 2
-alive
+start_game 2
 hold space 0.15
 sleep 1
 xdotool keydown Up
@@ -210,13 +210,7 @@ alive
 img=$(shot 13-full-screen)
 expect_share "$img" 1280x300+0+700 '#8b5a2b' 35% 0.2 "wooden track down to the full screen's bottom"
 expect_share "$img" 300x70+980+25 '#ffff00' 20% 0.02 "yellow read-outs in the full screen's top right corner"
-xdotool key Escape
-sleep 2
-for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; xdotool key Return; sleep 0.5; done
-kill -0 "$pid" 2>/dev/null && fail "the third game did not close after the list"
-code=0
-wait "$pid" || code=$?
-[ "$code" = 0 ] || fail "the third game ended with exit code $code: $(tail -40 game.log)"
+quit_through_list "the third game"
 grep -q 'fullscreen *= *\(true\|yes\|1\|on\)' "$work/config/tarvik3d/settings.ini" \
   || fail "full screen not kept in the settings: $(cat "$work/config/tarvik3d/settings.ini" 2>&1)"
 echo "e2e: passed"

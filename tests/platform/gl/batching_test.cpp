@@ -27,16 +27,9 @@ protected:
             textures_[0] = std::make_unique<Ref<IDirect3DTexture8>>(MakeTexture(2, 2, D3DFMT_X8R8G8B8, checker));
             textures_[1] = std::make_unique<Ref<IDirect3DTexture8>>(MakeTexture(1, 1, D3DFMT_X8R8G8B8, &plain));
         }
-        D3DXVECTOR3 eye(0.3f, 2.5f, -2.2f), at(0, 0, 0.2f), up(0, 1, 0);
-        D3DXMATRIX view, proj;
-        D3DXMatrixLookAtLH(&view, &eye, &at, &up);
-        D3DXMatrixPerspectiveFovLH(&proj, 0.7853982f, 1.0f, 1.0f, 500.0f);
-        dev_->SetTransform(D3DTS_VIEW, &view);
-        dev_->SetTransform(D3DTS_PROJECTION, &proj);
-        D3DLIGHT8 sun{}, spot{};
-        sun.Type = D3DLIGHT_DIRECTIONAL;
-        sun.Diffuse = {0.7f, 0.7f, 0.7f, 0};
-        sun.Direction = {1.0f, -0.5f, 1.0f};
+        LookFrom({0.3f, 2.5f, -2.2f}, {0, 0, 0.2f}, 0.7853982f, 500.0f);
+        LightWithSun(0.7f, {1.0f, -0.5f, 1.0f});
+        D3DLIGHT8 spot{};
         spot.Type = D3DLIGHT_SPOT;
         spot.Diffuse = {0.8f, 0.8f, 0.3f, 0};
         spot.Position = {0, 0.8f, 0};
@@ -45,8 +38,6 @@ protected:
         spot.Falloff = 1;
         spot.Attenuation0 = 1;
         spot.Theta = spot.Phi = 0.5235988f;
-        dev_->SetLight(0, &sun);
-        dev_->LightEnable(0, TRUE);
         dev_->SetLight(1, &spot);
         dev_->LightEnable(1, TRUE);
         dev_->SetRenderState(D3DRS_AMBIENT, 0xFF969696);
@@ -65,6 +56,26 @@ protected:
             }
         DrawScreenRect(2, 2, 10, 6, 0xFFFF00FF);
         return EndFrame();
+    }
+
+    // A square picture seen from `eye` towards `at`, near plane at 1.
+    void LookFrom(D3DXVECTOR3 eye, D3DXVECTOR3 at, float fieldOfView, float farPlane) {
+        D3DXVECTOR3 up(0, 1, 0);
+        D3DXMATRIX view, proj;
+        D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+        D3DXMatrixPerspectiveFovLH(&proj, fieldOfView, 1.0f, 1.0f, farPlane);
+        dev_->SetTransform(D3DTS_VIEW, &view);
+        dev_->SetTransform(D3DTS_PROJECTION, &proj);
+    }
+
+    // Light 0: a white directional light of the given strength.
+    void LightWithSun(float strength, D3DVECTOR direction) {
+        D3DLIGHT8 sun{};
+        sun.Type = D3DLIGHT_DIRECTIONAL;
+        sun.Diffuse = {strength, strength, strength, 0};
+        sun.Direction = direction;
+        dev_->SetLight(0, &sun);
+        dev_->LightEnable(0, TRUE);
     }
 
     std::unique_ptr<Ref<IDirect3DVertexBuffer8>> tile_;
@@ -458,18 +469,8 @@ TEST_F(BatchingTest, CellsSideBySideStillCollectPerMesh) {
     Ref<IDirect3DVertexBuffer8> raised(MakeVertexBuffer(block));
     Ref<IDirect3DIndexBuffer8> raisedIndices(MakeIndexBuffer(blockIndices));
 
-    D3DXVECTOR3 eye(0.7f, 3.0f, -3.2f), at(0, 0, 0.3f), up(0, 1, 0);
-    D3DXMATRIX view, proj;
-    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
-    D3DXMatrixPerspectiveFovLH(&proj, 0.9f, 1.0f, 1.0f, 50.0f);
-    dev_->SetTransform(D3DTS_VIEW, &view);
-    dev_->SetTransform(D3DTS_PROJECTION, &proj);
-    D3DLIGHT8 sun{};
-    sun.Type = D3DLIGHT_DIRECTIONAL;
-    sun.Diffuse = {0.6f, 0.6f, 0.6f, 0};
-    sun.Direction = {0.6f, -0.7f, 0.4f};
-    dev_->SetLight(0, &sun);
-    dev_->LightEnable(0, TRUE);
+    LookFrom({0.7f, 3.0f, -3.2f}, {0, 0, 0.3f}, 0.9f, 50.0f);
+    LightWithSun(0.6f, {0.6f, -0.7f, 0.4f});
     const D3DMATERIAL8 materials[3] = {Material({0.3f, 0.3f, 0.3f, 1}, {0, 0, 0, 1}, {0.1f, 0.5f, 0.1f, 1}),
                                        Material({0.3f, 0.3f, 0.3f, 1}, {0, 0, 0, 1}, {0.1f, 0.1f, 0.5f, 1}),
                                        Material({0.3f, 0.3f, 0.3f, 1}, {0, 0, 0, 1}, {0.5f, 0.2f, 0.1f, 1})};
@@ -529,18 +530,8 @@ TEST_F(BatchingTest, CopiesStreamedPastTheRingsSizeKeepThePicture) {
         }
     Ref<IDirect3DVertexBuffer8> vb(MakeVertexBuffer(patch));
     Ref<IDirect3DIndexBuffer8> ib(MakeIndexBuffer(patchIndices));
-    D3DXVECTOR3 eye(0, 3.0f, -2.0f), at(0, 0, 0.1f), up(0, 1, 0);
-    D3DXMATRIX view, proj;
-    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
-    D3DXMatrixPerspectiveFovLH(&proj, 0.9f, 1.0f, 1.0f, 50.0f);
-    dev_->SetTransform(D3DTS_VIEW, &view);
-    dev_->SetTransform(D3DTS_PROJECTION, &proj);
-    D3DLIGHT8 sun{};
-    sun.Type = D3DLIGHT_DIRECTIONAL;
-    sun.Diffuse = {0.7f, 0.7f, 0.7f, 0};
-    sun.Direction = {0.4f, -0.8f, 0.5f};
-    dev_->SetLight(0, &sun);
-    dev_->LightEnable(0, TRUE);
+    LookFrom({0, 3.0f, -2.0f}, {0, 0, 0.1f}, 0.9f, 50.0f);
+    LightWithSun(0.7f, {0.4f, -0.8f, 0.5f});
     const D3DMATERIAL8 materials[2] = {Material({0.9f, 0.3f, 0.2f, 1}, {0.2f, 0.1f, 0.1f, 1}),
                                        Material({0.2f, 0.4f, 0.9f, 1}, {0.1f, 0.1f, 0.2f, 1})};
     constexpr int kRuns = 12, kRunLength = 20;  // each run streams about 450 KB
