@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace {
@@ -73,4 +74,16 @@ std::string FindFileByWindowsName(const std::string& name) {
         path = last ? found : found + "/";
     }
     return path;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes) {
+    constexpr std::uint64_t kMaxBytes = std::uint64_t(256) << 20;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    if (length < 0 || std::uint64_t(length) > kMaxBytes) return false;
+    in.seekg(0);
+    bytes->resize(static_cast<std::size_t>(length));
+    return length == 0 || bool(in.read(reinterpret_cast<char*>(bytes->data()), length));
 }

@@ -1,31 +1,16 @@
-// The worker of LoadAhead and the shelf its images wait on. One mutex guards
-// the shelf; the worker decodes outside it, having marked the image as under
-// way, so the loader knows to wait for it rather than decode it twice.
+// The worker of LoadAhead and the shelf its files wait on. One mutex guards
+// the shelf; the worker reads and decodes outside it, having marked the file
+// as under way, so the loader knows to wait for it rather than do it twice.
 #include "util3d/load_ahead.h"
 
 #include <condition_variable>
-#include <fstream>
 #include <map>
 #include <mutex>
 
 #include "platform/port/background_thread.h"
 #include "util3d/file_name.h"
-#include "util3d/xfile.h"
 
 namespace {
-
-constexpr std::size_t kMaxAheadFileBytes = std::size_t(64) << 20;
-
-bool ReadWhole(const std::string& path, std::vector<std::uint8_t>* bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length <= 0 || std::uint64_t(length) > kMaxAheadFileBytes) return false;
-    in.seekg(0);
-    bytes->resize(static_cast<std::size_t>(length));
-    return bool(in.read(reinterpret_cast<char*>(bytes->data()), length));
-}
 
 // The texture names of an X file's materials, in file order.
 std::vector<std::string> TextureNames(const XFile& file) {
@@ -42,9 +27,11 @@ std::vector<std::string> TextureNames(const XFile& file) {
 
 struct LoadAhead::State {
     enum class Stage { UnderWay, Ready, Taken };
+    // An X file (its parse) or an image (its mip levels) and the bytes it was made from.
     struct Entry {
         Stage stage = Stage::UnderWay;
         std::vector<std::uint8_t> bytes;
+        XFile mesh;
         std::vector<Image> levels;
     };
     std::mutex mutex;
@@ -62,37 +49,54 @@ struct LoadAhead::State {
         return true;
     }
 
-    void Put(const std::string& path, std::vector<std::uint8_t> bytes, std::vector<Image> levels, bool ok) {
+    // A failure is left to the loader, which meets it as it would have.
+    void Put(const std::string& path, Entry made, bool ok) {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            Entry& e = shelf[path];
-            e.stage = ok ? Stage::Ready : Stage::Taken;  // a failure is left to the loader
-            e.bytes = std::move(bytes);
-            e.levels = std::move(levels);
+            made.stage = ok ? Stage::Ready : Stage::Taken;
+            shelf[path] = std::move(made);
         }
         changed.notify_all();
     }
 
-    bool Stopping() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return stopping;
+    // What was made from exactly `bytes` at `path`, handed to `take`; false
+    // when nothing was. A path not begun is left to the loader for good.
+    template <class Take>
+    bool TakeMade(const std::string& path, const std::vector<std::uint8_t>& bytes, Take take) {
+        std::unique_lock<std::mutex> lock(mutex);
+        auto found = shelf.find(path);
+        if (found == shelf.end()) {
+            if (!stopping) shelf[path].stage = Stage::Taken;
+            return false;
+        }
+        changed.wait(lock, [&] { return found->second.stage != Stage::UnderWay; });
+        Entry& e = found->second;
+        if (e.stage != Stage::Ready || e.bytes != bytes) return false;
+        take(e);
+        e = Entry{};
+        e.stage = Stage::Taken;
+        return true;
     }
 
     void Run(const std::vector<std::string>& meshFiles) {
+        std::string error;
         for (const std::string& meshFile : meshFiles) {
-            if (Stopping()) return;
-            std::vector<std::uint8_t> bytes;
-            XFile file;
-            std::string error;
-            if (!ReadWhole(meshFile, &bytes) || !ParseXFile(bytes.data(), bytes.size(), &file, &error)) continue;
-            for (const std::string& name : TextureNames(file)) {
+            // A mesh the loader has reached already is loaded with its textures by the loader.
+            if (!Claim(meshFile)) continue;
+            Entry mesh;
+            const bool parsed = ReadWholeFile(meshFile, &mesh.bytes) &&
+                                ParseXFile(mesh.bytes.data(), mesh.bytes.size(), &mesh.mesh, &error);
+            const std::vector<std::string> names = parsed ? TextureNames(mesh.mesh) : std::vector<std::string>{};
+            Put(meshFile, std::move(mesh), parsed);
+            for (const std::string& name : names) {
                 const std::string path = FindFileByWindowsName(name);
                 if (path.empty() || !Claim(path)) continue;
-                std::vector<std::uint8_t> imageBytes;
-                Image image;
-                const bool ok = ReadWhole(path, &imageBytes) &&
-                                DecodeImage(imageBytes.data(), imageBytes.size(), &image, &error);
-                Put(path, std::move(imageBytes), ok ? MipChain(image) : std::vector<Image>{}, ok);
+                Entry image;
+                Image decoded;
+                const bool ok = ReadWholeFile(path, &image.bytes) &&
+                                DecodeImage(image.bytes.data(), image.bytes.size(), &decoded, &error);
+                if (ok) image.levels = MipChain(decoded);
+                Put(path, std::move(image), ok);
             }
         }
     }
@@ -102,6 +106,11 @@ namespace {
 
 std::mutex activeMutex;
 std::weak_ptr<LoadAhead::State> active;
+
+std::shared_ptr<LoadAhead::State> Active() {
+    std::lock_guard<std::mutex> lock(activeMutex);
+    return active.lock();
+}
 
 }  // namespace
 
@@ -130,27 +139,13 @@ LoadAhead::~LoadAhead() {
 }
 
 bool TakeImageMadeAhead(const std::string& path, const std::vector<std::uint8_t>& bytes, std::vector<Image>* levels) {
-    std::shared_ptr<LoadAhead::State> state;
-    {
-        std::lock_guard<std::mutex> lock(activeMutex);
-        state = active.lock();
-    }
-    if (!state) return false;
-    std::unique_lock<std::mutex> lock(state->mutex);
-    auto found = state->shelf.find(path);
-    if (found == state->shelf.end()) {
-        // Not begun: the loader makes it, and the worker leaves it alone.
-        if (!state->stopping) state->shelf[path].stage = LoadAhead::State::Stage::Taken;
-        return false;
-    }
-    state->changed.wait(lock, [&] { return found->second.stage != LoadAhead::State::Stage::UnderWay; });
-    LoadAhead::State::Entry& e = found->second;
-    if (e.stage != LoadAhead::State::Stage::Ready || e.bytes != bytes) return false;
-    *levels = std::move(e.levels);
-    e.stage = LoadAhead::State::Stage::Taken;
-    e.bytes.clear();
-    e.bytes.shrink_to_fit();
-    return true;
+    const std::shared_ptr<LoadAhead::State> state = Active();
+    return state && state->TakeMade(path, bytes, [&](LoadAhead::State::Entry& e) { *levels = std::move(e.levels); });
+}
+
+bool TakeXFileMadeAhead(const std::string& path, const std::vector<std::uint8_t>& bytes, XFile* file) {
+    const std::shared_ptr<LoadAhead::State> state = Active();
+    return state && state->TakeMade(path, bytes, [&](LoadAhead::State::Entry& e) { *file = std::move(e.mesh); });
 }
 
 std::vector<Image> MipChain(const Image& image) {

@@ -1,9 +1,10 @@
-// Reading ahead: the textures named by the X files a program is about to load
-// are read and decoded, with their mip levels, on a thread of their own while
-// the program does other things (makes its window and device). The texture
-// loader reads its file as ever and takes what was made ahead only for the
-// very same bytes; an image still being made is waited for, one not begun is
-// made by the loader itself. Results and errors are those without it.
+// Reading ahead: the X files a program is about to load are read and parsed,
+// and the textures their materials name are read and decoded with their mip
+// levels, on a thread of their own while the program does other things (makes
+// its window and device). The loaders read their files as ever and take what
+// was made ahead only for the very same bytes; what is still being made is
+// waited for, what was not begun is made by the loader itself. Results and
+// errors are those without it.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "util3d/image.h"
+#include "util3d/xfile.h"
 
 class LoadAhead {
 public:
@@ -35,6 +37,9 @@ private:
 // For the texture loader: the mip levels made ahead from exactly `bytes`,
 // read from the file at `path`. False when there are none.
 bool TakeImageMadeAhead(const std::string& path, const std::vector<std::uint8_t>& bytes, std::vector<Image>* levels);
+// For the mesh loader: the X file parsed ahead from exactly `bytes`, read from
+// `path` (the name as the loader was given it).
+bool TakeXFileMadeAhead(const std::string& path, const std::vector<std::uint8_t>& bytes, XFile* file);
 
 // The full mip chain of an image, as CreateTextureFromImage makes it.
 std::vector<Image> MipChain(const Image& image);

@@ -1,7 +1,6 @@
 // Textures from image files: the image's own size, a full chain of box-filtered
 // mip levels, in the managed pool.
 #include <cstring>
-#include <fstream>
 
 #include "util3d/d3dx.h"
 #include "util3d/file_name.h"
@@ -10,22 +9,11 @@
 
 namespace {
 
-constexpr std::size_t kMaxImageFileBytes = std::size_t(256) << 20;
-
 // Material lists name textures as they were on the modeller's Windows disk:
 // "textures\Body.PNG" for textures/body.png.
 bool ReadFile(const char* name, std::vector<std::uint8_t>* bytes, std::string* found) {
-    std::string path = FindFileByWindowsName(name);
-    if (path.empty()) return false;
-    *found = path;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    in.seekg(0, std::ios::end);
-    std::streamoff length = in.tellg();
-    if (length <= 0 || std::uint64_t(length) > kMaxImageFileBytes) return false;
-    in.seekg(0);
-    bytes->resize(static_cast<std::size_t>(length));
-    return bool(in.read(reinterpret_cast<char*>(bytes->data()), length));
+    *found = FindFileByWindowsName(name);
+    return !found->empty() && ReadWholeFile(*found, bytes) && !bytes->empty();
 }
 
 HRESULT WriteLevel(IDirect3DTexture8* texture, UINT level, const Image& image) {

@@ -65,3 +65,7 @@ std::string XShownName(const std::string& name);
 HRESULT LoadMeshFromXMemory(const std::uint8_t* data, std::size_t size, DWORD options, IDirect3DDevice8* device,
                             ID3DXBuffer** adjacency, ID3DXBuffer** materials, DWORD* materialCount,
                             ID3DXMesh** mesh, std::string* error = nullptr);
+// The same from a file already parsed.
+HRESULT LoadMeshFromParsedX(const XFile& file, DWORD options, IDirect3DDevice8* device, ID3DXBuffer** adjacency,
+                            ID3DXBuffer** materials, DWORD* materialCount, ID3DXMesh** mesh,
+                            std::string* error = nullptr);

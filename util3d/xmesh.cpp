@@ -1,10 +1,11 @@
 // Joining the meshes of an X file into one mesh with one material list.
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <map>
 
+#include "util3d/file_name.h"
+#include "util3d/load_ahead.h"
 #include "util3d/mesh.h"
 #include "util3d/xfile.h"
 
@@ -15,7 +16,6 @@ namespace {
 constexpr std::size_t kMaxVertices = std::size_t(1) << 21;
 constexpr std::size_t kMaxFaces = std::size_t(1) << 21;
 constexpr std::size_t kMaxVisits = std::size_t(1) << 20;
-constexpr std::size_t kMaxFileBytes = std::size_t(256) << 20;
 
 // Reads an object's data members in order.
 class Members {
@@ -496,6 +496,19 @@ void FillMaterialList(const std::vector<Material>& materials, BYTE* bytes) {
     }
 }
 
+// Every result slot empty, as a failed load leaves them; false (with the
+// reason) when there is no device or no slot for the mesh.
+bool StartLoad(IDirect3DDevice8* device, ID3DXBuffer** adjacency, ID3DXBuffer** materials, DWORD* materialCount,
+               ID3DXMesh** mesh, std::string* error) {
+    if (adjacency) *adjacency = nullptr;
+    if (materials) *materials = nullptr;
+    if (materialCount) *materialCount = 0;
+    if (mesh) *mesh = nullptr;
+    if (mesh && device) return true;
+    *error = "no device or result slot";
+    return false;
+}
+
 }  // namespace
 
 HRESULT LoadMeshFromXMemory(const std::uint8_t* data, std::size_t size, DWORD options, IDirect3DDevice8* device,
@@ -503,16 +516,17 @@ HRESULT LoadMeshFromXMemory(const std::uint8_t* data, std::size_t size, DWORD op
                             ID3DXMesh** mesh, std::string* error) {
     std::string ignored;
     if (!error) error = &ignored;
-    if (adjacency) *adjacency = nullptr;
-    if (materials) *materials = nullptr;
-    if (materialCount) *materialCount = 0;
-    if (mesh) *mesh = nullptr;
-    if (!mesh || !device) {
-        *error = "no device or result slot";
-        return D3DERR_INVALIDCALL;
-    }
+    if (!StartLoad(device, adjacency, materials, materialCount, mesh, error)) return D3DERR_INVALIDCALL;
     XFile file;
     if (!ParseXFile(data, size, &file, error)) return E_FAIL;
+    return LoadMeshFromParsedX(file, options, device, adjacency, materials, materialCount, mesh, error);
+}
+
+HRESULT LoadMeshFromParsedX(const XFile& file, DWORD options, IDirect3DDevice8* device, ID3DXBuffer** adjacency,
+                            ID3DXBuffer** materials, DWORD* materialCount, ID3DXMesh** mesh, std::string* error) {
+    std::string ignored;
+    if (!error) error = &ignored;
+    if (!StartLoad(device, adjacency, materials, materialCount, mesh, error)) return D3DERR_INVALIDCALL;
     Joiner joiner(file);
     if (!joiner.Run(error)) return E_FAIL;
     MeshData meshData = BuildMeshData(joiner.pieces_);
@@ -554,14 +568,11 @@ HRESULT D3DXLoadMeshFromX(const char* fileName, DWORD options, IDirect3DDevice8*
     if (materialCount) *materialCount = 0;
     if (mesh) *mesh = nullptr;
     if (!fileName || !mesh || !device) return D3DERR_INVALIDCALL;
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) return E_FAIL;
-    in.seekg(0, std::ios::end);
-    std::streamoff length = in.tellg();
-    if (length < 0 || std::uint64_t(length) > kMaxFileBytes) return E_FAIL;
-    in.seekg(0);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-    if (length > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), length)) return E_FAIL;
+    std::vector<std::uint8_t> bytes;
+    if (!ReadWholeFile(fileName, &bytes)) return E_FAIL;
+    XFile ahead;
+    if (TakeXFileMadeAhead(fileName, bytes, &ahead))
+        return LoadMeshFromParsedX(ahead, options, device, adjacency, materials, materialCount, mesh, nullptr);
     return LoadMeshFromXMemory(bytes.data(), bytes.size(), options, device, adjacency, materials, materialCount,
                                mesh);
 }

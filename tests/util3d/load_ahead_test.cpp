@@ -53,8 +53,35 @@ std::vector<std::vector<std::uint32_t>> Levels(IDirect3DTexture8* texture) {
     return out;
 }
 
+// What a loaded mesh is made of, to hold two loads side by side.
+struct MeshShape {
+    DWORD vertices = 0, faces = 0, materials = 0;
+    std::string texture;
+    bool operator==(const MeshShape&) const = default;
+};
+
 class LoadAheadTest : public DeviceTest {
 protected:
+    MeshShape LoadMesh(const std::string& path) {
+        ID3DXBuffer* materials = nullptr;
+        ID3DXMesh* mesh = nullptr;
+        MeshShape shape;
+        EXPECT_EQ(D3DXLoadMeshFromX(path.c_str(), D3DXMESH_SYSTEMMEM, device, nullptr, &materials, &shape.materials,
+                                    &mesh),
+                  S_OK);
+        if (mesh) {
+            shape.vertices = mesh->GetNumVertices();
+            shape.faces = mesh->GetNumFaces();
+            mesh->Release();
+        }
+        if (materials) {
+            const auto* list = static_cast<const D3DXMATERIAL*>(materials->GetBufferPointer());
+            if (shape.materials > 0 && list[0].pTextureFilename) shape.texture = list[0].pTextureFilename;
+            materials->Release();
+        }
+        return shape;
+    }
+
     std::vector<std::vector<std::uint32_t>> Load(const std::string& path, HRESULT expected = S_OK) {
         IDirect3DTexture8* texture = nullptr;
         EXPECT_EQ(D3DXCreateTextureFromFileA(device, path.c_str(), &texture), expected);
@@ -65,24 +92,33 @@ protected:
     }
 };
 
-TEST_F(LoadAheadTest, TheLoaderTakesWhatItWouldHaveMade) {
+TEST_F(LoadAheadTest, TheLoadersTakeWhatTheyWouldHaveMade) {
     const std::string image = WriteTemp("ahead_a.tga", Picture(10));
+    const std::string mesh = MeshNaming("ahead_a.x", image);
     const auto without = Load(image);
     ASSERT_EQ(without.size(), 3u);  // 4 x 2, 2 x 1, 1 x 1
+    const MeshShape meshWithout = LoadMesh(mesh);
+    ASSERT_EQ(meshWithout.faces, 1u);
     {
-        LoadAhead ahead({MeshNaming("ahead_a.x", image)});
+        LoadAhead ahead({mesh});
         ahead.Finish();
         std::vector<Image> levels;
         ASSERT_TRUE(TakeImageMadeAhead(image, ReadBytes(image), &levels)) << "nothing was read ahead";
         EXPECT_EQ(levels.size(), 3u);
         EXPECT_FALSE(TakeImageMadeAhead(image, ReadBytes(image), &levels)) << "taken twice";
+        XFile file;
+        ASSERT_TRUE(TakeXFileMadeAhead(mesh, ReadBytes(mesh), &file)) << "the X file was not parsed ahead";
+        EXPECT_FALSE(file.objects.empty());
     }
     {
-        LoadAhead ahead({MeshNaming("ahead_a.x", image)});
+        LoadAhead ahead({mesh});
         ahead.Finish();
         EXPECT_EQ(Load(image), without);
+        EXPECT_EQ(LoadMesh(mesh), meshWithout);
         std::vector<Image> levels;
-        EXPECT_FALSE(TakeImageMadeAhead(image, ReadBytes(image), &levels)) << "the load did not take it";
+        EXPECT_FALSE(TakeImageMadeAhead(image, ReadBytes(image), &levels)) << "the texture load did not take it";
+        XFile file;
+        EXPECT_FALSE(TakeXFileMadeAhead(mesh, ReadBytes(mesh), &file)) << "the mesh load did not take it";
     }
     std::vector<Image> levels;
     EXPECT_FALSE(TakeImageMadeAhead(image, ReadBytes(image), &levels)) << "kept after the read-ahead ended";
