@@ -76,11 +76,6 @@ Round Measure(Game& game, DWORD milliseconds, int frames) {
                  100.0 * pacedCpu / pacedWall, 100.0 * thread / wall, 100.0 * pacedThread / pacedWall};
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
 // Several rounds, each a stretch of the loop and then the frames alone, so
 // that other work on the machine falls on both alike; the medians are printed.
 void Report(const char* scene, const std::vector<Round>& rounds) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/clock.h"
 #include "platform/gl/gl_diagnostics.h"
 #include "platform/gl/gl_test_support.h"
 #include "util3d/d3dx_math.h"
@@ -30,11 +31,6 @@ struct Figure {
     std::function<void()> frame;
     std::vector<double> times;
 };
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 // Frames of every kind in turn, so that a change in the machine's load
 // falls on all of them alike and the ratios stay fair.

@@ -7,8 +7,6 @@
 // not the game's: the game's own start is this plus its own work. Prints the
 // medians of the runs and the child's peak resident memory.
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <epoxy/gl.h>
 #include <SDL.h>
@@ -21,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "bench/clock.h"
 
 namespace {
@@ -122,11 +121,6 @@ int Child(double parentStart) {
     return 0;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -135,24 +129,10 @@ int main(int argc, char** argv) {
     std::map<std::string, std::vector<double>> figures;
     std::vector<std::string> order;
     for (int run = 0; run < runs; ++run) {
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) return 1;
-        char start[64];
-        std::snprintf(start, sizeof start, "%.6f", NowMs());
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(pipeFds[1], STDOUT_FILENO);
-            close(pipeFds[0]);
-            close(pipeFds[1]);
-            execl("/proc/self/exe", argv[0], "--child", start, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(pipeFds[1]);
-        std::FILE* in = fdopen(pipeFds[0], "r");
-        char kind[32], name[96], line[256];
-        double value = 0;
         bool drawn = false;
-        while (in && std::fgets(line, sizeof line, in)) {
+        const auto collect = [&](const char* line) {
+            char kind[32], name[96];
+            double value = 0;
             if (std::sscanf(line, "%31s %95s %lf", kind, name, &value) == 3) {
                 const std::string key =
                     std::string("driver_floor_") + (std::strcmp(kind, "step") == 0 ? "step_" : "") + name;
@@ -161,11 +141,8 @@ int main(int argc, char** argv) {
             } else if (std::strncmp(line, "drawn 1", 7) == 0) {
                 drawn = true;
             }
-        }
-        if (in) std::fclose(in);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !drawn) {
+        };
+        if (!RunSelfAsChild(argv[0], collect) || !drawn) {
             std::fprintf(stderr, "bench_driver_floor: the child drew nothing (run %d)\n", run);
             return 1;
         }

@@ -245,12 +245,6 @@ private:
     }
 };
 
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // What a scene's frame changes in the game, put back before every frame so
 // that each moment is drawn again exactly as it was.
 struct Moment {

@@ -7,8 +7,6 @@
 // once (see tests/support/game_session.h). Run under xvfb-run; one line per
 // figure, the medians of the runs; then the same start without the driver's
 // shader cache ("cold"), as on a machine where the game never ran.
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "bench/clock.h"
 #include "platform/gl/gl_diagnostics.h"
 #include "platform/port/step_trace.h"
@@ -53,36 +52,15 @@ int Child(double parentStart) {
     return 0;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
 // Starts the game `runs` times as a child and collects its figures by name,
 // in the order first seen. A cold start has no shader cache of the driver's:
 // the first start on a machine, every shader compiled.
 bool RunChildren(const char* self, int runs, bool cold, std::map<std::string, std::vector<double>>& figures,
                  std::vector<std::string>& order, int& boxes) {
     for (int run = 0; run < runs; ++run) {
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) return false;
-        char start[64];
-        std::snprintf(start, sizeof start, "%.6f", NowMs());
-        pid_t pid = fork();
-        if (pid == 0) {
-            dup2(pipeFds[1], STDOUT_FILENO);
-            close(pipeFds[0]);
-            close(pipeFds[1]);
-            if (cold) setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
-            execl("/proc/self/exe", self, "--child", start, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(pipeFds[1]);
-        std::FILE* in = fdopen(pipeFds[0], "r");
-        char kind[32], name[96];
-        double value = 0;
-        char line[256];
-        while (in && std::fgets(line, sizeof line, in)) {
+        const auto collect = [&](const char* line) {
+            char kind[32], name[96];
+            double value = 0;
             if (std::sscanf(line, "%31s %95s %lf", kind, name, &value) == 3) {
                 std::string key = std::string(cold ? "startup_cold_" : "startup_") +
                                   (std::string(kind) == "total" ? "" : "step_") + name;
@@ -91,11 +69,8 @@ bool RunChildren(const char* self, int runs, bool cold, std::map<std::string, st
             } else {
                 std::sscanf(line, "message_boxes %d", &boxes);
             }
-        }
-        if (in) std::fclose(in);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        };
+        if (!RunSelfAsChild(self, collect, cold ? "MESA_SHADER_CACHE_DISABLE" : nullptr, "true")) {
             std::fprintf(stderr, "bench_startup: the game did not start (run %d)\n", run);
             return false;
         }

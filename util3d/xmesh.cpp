@@ -563,11 +563,8 @@ HRESULT LoadMeshFromParsedX(const XFile& file, DWORD options, IDirect3DDevice8* 
 
 HRESULT D3DXLoadMeshFromX(const char* fileName, DWORD options, IDirect3DDevice8* device, ID3DXBuffer** adjacency,
                           ID3DXBuffer** materials, DWORD* materialCount, ID3DXMesh** mesh) {
-    if (adjacency) *adjacency = nullptr;
-    if (materials) *materials = nullptr;
-    if (materialCount) *materialCount = 0;
-    if (mesh) *mesh = nullptr;
-    if (!fileName || !mesh || !device) return D3DERR_INVALIDCALL;
+    std::string error;
+    if (!StartLoad(device, adjacency, materials, materialCount, mesh, &error) || !fileName) return D3DERR_INVALIDCALL;
     std::vector<std::uint8_t> bytes;
     if (!ReadWholeFile(fileName, &bytes)) return E_FAIL;
     XFile ahead;
