@@ -74,6 +74,9 @@ void ShowAll(HWND dialog) {
     for (int a = 0; a < PAD_ACTION_COUNT; ++a) ShowPadButton(dialog, a);
     CheckDlgButton(dialog, IDC_PAD_ENABLED, draft.settings.pad.enabled ? BST_CHECKED : BST_UNCHECKED);
     CheckDlgButton(dialog, IDC_FULLSCREEN, draft.settings.fullScreen ? BST_CHECKED : BST_UNCHECKED);
+    CheckRadioButton(dialog, IDC_OUTLINE_AUTOMATIC, IDC_OUTLINE_NEVER,
+                     IDC_OUTLINE_AUTOMATIC + static_cast<int>(draft.settings.outline));
+    CheckDlgButton(dialog, IDC_PAUSE_IN_BACKGROUND, draft.settings.pauseInBackground ? BST_CHECKED : BST_UNCHECKED);
     ShowVolume(dialog);
 }
 
@@ -230,13 +233,26 @@ INT_PTR ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
                 case IDC_FULLSCREEN:
                     draft.settings.fullScreen = IsDlgButtonChecked(dialog, IDC_FULLSCREEN) == BST_CHECKED;
                     return TRUE;
-                case IDC_DEFAULTS:
+                case IDC_OUTLINE_AUTOMATIC:
+                case IDC_OUTLINE_ALWAYS:
+                case IDC_OUTLINE_NEVER:
+                    draft.settings.outline = static_cast<ReadoutOutline>(id - IDC_OUTLINE_AUTOMATIC);
+                    return TRUE;
+                case IDC_PAUSE_IN_BACKGROUND:
+                    draft.settings.pauseInBackground =
+                        IsDlgButtonChecked(dialog, IDC_PAUSE_IN_BACKGROUND) == BST_CHECKED;
+                    return TRUE;
+                case IDC_DEFAULTS: {
                     EndCapture(dialog);
+                    // The lighting has no place here: the defaults leave it as it is.
+                    const LightingSettings lighting = draft.settings.lighting;
                     draft.settings = GameSettings();
+                    draft.settings.lighting = lighting;
                     ShowAll(dialog);
                     game.sounds.SetVolume(draft.settings.volume);
                     Say(dialog, "Die Vorgaben sind eingetragen; OK \xFC" "bernimmt sie.");
                     return TRUE;
+                }
                 case IDOK:
                     game.settings = draft.settings;
                     ApplySettings(game);
@@ -283,9 +299,15 @@ void ToggleFullScreen(Game& game) {
     const bool on = !IsWindowFullScreen(window);
     if (!SetWindowFullScreen(window, on ? TRUE : FALSE)) return;
     game.settings.fullScreen = on;
-    if (!game.settingsFile.empty() && !SaveSettings(game.settingsFile, game.settings))
-        std::fprintf(stderr, "Tarvik 3D: Die Einstellungen \"%s\" konnten nicht gespeichert werden.\n",
-                     game.settingsFile.c_str());
+    SaveGameSettings(game);
+}
+
+bool SaveGameSettings(Game& game) {
+    if (game.settingsFile.empty()) return true;
+    if (SaveSettings(game.settingsFile, game.settings)) return true;
+    std::fprintf(stderr, "Tarvik 3D: Die Einstellungen \"%s\" konnten nicht gespeichert werden.\n",
+                 game.settingsFile.c_str());
+    return false;
 }
 
 bool IsFullScreenKey(UINT message, WPARAM wParam, LPARAM lParam) {

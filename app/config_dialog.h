@@ -16,6 +16,10 @@ INT_PTR ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam
 // volume and full screen.
 void ApplySettings(Game& game);
 
+// Saves game.settings to the player's file (nothing without one); a failure
+// is said on the terminal. False when it could not be saved.
+bool SaveGameSettings(Game& game);
+
 // Full screen on or off (F11, Alt+Enter), kept in the settings file.
 void ToggleFullScreen(Game& game);
 

@@ -1,5 +1,6 @@
 #include "app/lighting_dialog.h"
 
+#include "app/config_dialog.h"
 #include "app/game.h"
 #include "app/shell.h"
 #include "resources/resource.h"
@@ -21,6 +22,39 @@ unsigned Position(HWND dialog, int id) {
     return unsigned(SendDlgItemMessageA(dialog, id, TBM_GETPOS, 0, 0));
 }
 
+void SetReflection(Game& game, int group, const int (&levels)[3]) {
+    game.meshes.SetAmbientReflection(group, unsigned(levels[0]));
+    game.meshes.SetDiffuseReflection(group, unsigned(levels[1]));
+    game.meshes.SetEmission(group, unsigned(levels[2]));
+}
+
+// The sky takes these whenever any slider moves.
+constexpr int kSkyReflection[3] = {100, 100, 100};
+
+// What the sliders applied, for the settings: the positions as they were
+// set, not as the lights read them back a step lower.
+void KeepPositions(HWND dialog, Game& game, int group) {
+    LightingSettings& kept = game.settings.lighting;
+    kept.lights = true;
+    kept.directional = int(Position(dialog, IDC_DIRECTIONAL_LEVEL));
+    kept.headlight = int(Position(dialog, IDC_HEADLIGHT_LEVEL));
+    if (group != Fields && group != CarGroup) return;
+    (group == Fields ? kept.fields : kept.car) = true;
+    int(&levels)[3] = group == Fields ? kept.fieldsReflection : kept.carReflection;
+    levels[0] = int(Position(dialog, IDC_AMBIENT_REFLECTION));
+    levels[1] = int(Position(dialog, IDC_DIFFUSE_REFLECTION));
+    levels[2] = int(Position(dialog, IDC_EMISSION));
+}
+
+// The lighting when the dialog opened; there is one dialog at a time.
+LightingSettings atOpening;
+
+// The dialog closes: what it changed is kept for the next start.
+void Close(HWND dialog, Game& game, INT_PTR result) {
+    if (!(game.settings.lighting == atOpening)) SaveGameSettings(game);
+    EndDialog(dialog, result);
+}
+
 }  // namespace
 
 INT_PTR LightingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -28,6 +62,7 @@ INT_PTR LightingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
             game.lightingGroup = Fields;
+            atOpening = game.settings.lighting;
             for (int id : kSliders) SendDlgItemMessageA(dialog, id, TBM_SETRANGE, FALSE, MAKELPARAM(0, 255));
             LoadPositions(dialog, game);
             CheckRadioButton(dialog, IDC_GROUP_FIELDS, IDC_GROUP_CAR, IDC_GROUP_FIELDS);
@@ -44,7 +79,7 @@ INT_PTR LightingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
                     return TRUE;
                 case IDOK:
                 case IDCANCEL:
-                    EndDialog(dialog, INT_PTR(wParam));
+                    Close(dialog, game, INT_PTR(wParam));
                     return TRUE;
                 default: return FALSE;
             }
@@ -55,11 +90,21 @@ INT_PTR LightingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             game.meshes.SetAmbientReflection(group, Position(dialog, IDC_AMBIENT_REFLECTION));
             game.meshes.SetDiffuseReflection(group, Position(dialog, IDC_DIFFUSE_REFLECTION));
             game.meshes.SetEmission(group, Position(dialog, IDC_EMISSION));
-            game.meshes.SetAmbientReflection(Sky, 100);
-            game.meshes.SetDiffuseReflection(Sky, 100);
-            game.meshes.SetEmission(Sky, 100);
+            SetReflection(game, Sky, kSkyReflection);
+            KeepPositions(dialog, game, group);
             return TRUE;
         }
         default: return FALSE;
     }
+}
+
+void RestoreLighting(Game& game) {
+    const LightingSettings& kept = game.settings.lighting;
+    if (kept.lights) {
+        game.graphics.SetDirectionalLevel(unsigned(kept.directional));
+        game.graphics.SetHeadlightLevel(unsigned(kept.headlight));
+        SetReflection(game, Sky, kSkyReflection);
+    }
+    if (kept.fields) SetReflection(game, Fields, kept.fieldsReflection);
+    if (kept.car) SetReflection(game, CarGroup, kept.carReflection);
 }

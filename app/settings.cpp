@@ -124,6 +124,47 @@ bool ParseVolume(const std::string& value, int* result) {
     return true;
 }
 
+bool ParseLevel(const std::string& value, int* result) {
+    int v = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), v);
+    if (error != std::errc() || end != value.data() + value.size() || v < 0 || v > 255) return false;
+    *result = v;
+    return true;
+}
+
+// Three levels, ambient, diffuse and emission, apart by blanks.
+bool ParseReflection(const std::string& value, int (&result)[3]) {
+    int levels[3] = {};
+    std::size_t at = 0;
+    for (int& level : levels) {
+        at = value.find_first_not_of(" \t", at);
+        if (at == std::string::npos) return false;
+        const std::size_t end = std::min(value.find_first_of(" \t", at), value.size());
+        if (!ParseLevel(value.substr(at, end - at), &level)) return false;
+        at = end;
+    }
+    if (value.find_first_not_of(" \t", at) != std::string::npos) return false;
+    std::copy(std::begin(levels), std::end(levels), std::begin(result));
+    return true;
+}
+
+std::string ReflectionText(const int (&levels)[3]) {
+    return std::to_string(levels[0]) + " " + std::to_string(levels[1]) + " " + std::to_string(levels[2]);
+}
+
+struct NamedOutline {
+    ReadoutOutline outline;
+    const char* fileName;
+};
+constexpr NamedOutline kOutlines[] = {
+    {ReadoutOutline::Automatic, "auto"}, {ReadoutOutline::Always, "always"}, {ReadoutOutline::Never, "never"}};
+
+const char* OutlineText(ReadoutOutline outline) {
+    for (const NamedOutline& o : kOutlines)
+        if (o.outline == outline) return o.fileName;
+    return "auto";
+}
+
 bool KeysDiffer(const KeyBindings& keys) {
     for (int a = 0; a < KEY_ACTION_COUNT; ++a)
         for (int b = a + 1; b < KEY_ACTION_COUNT; ++b)
@@ -216,6 +257,10 @@ GameSettings ParseSettings(const std::string& text, const std::string& where, st
     const GameSettings defaults;
     std::string section;
     int lineNumber = 0;
+    // The two light levels count only together, as the dialog sets them.
+    bool directionalRead = false, headlightRead = false, lightLevelBad = false;
+    int lightLine = 0;
+    std::string lightText;
     auto problem = [&](const std::string& what) {
         if (problems) problems->push_back("Tarvik 3D: " + where + ", Zeile " + std::to_string(lineNumber) + ": " + what);
     };
@@ -229,7 +274,8 @@ GameSettings ParseSettings(const std::string& text, const std::string& where, st
         if (line.empty() || line[0] == '#' || line[0] == ';') continue;
         if (line.front() == '[') {
             section = line.back() == ']' ? Lower(Trimmed(line.substr(1, line.size() - 2))) : "?";
-            if (section != "keyboard" && section != "gamepad" && section != "display" && section != "sound") {
+            if (section != "keyboard" && section != "gamepad" && section != "display" && section != "game" &&
+                section != "sound" && section != "lighting") {
                 problem(Quoted(line) + " ist kein Abschnitt der Einstellungen; er wird \u00fcbergangen.");
                 section = "?";
             }
@@ -290,6 +336,44 @@ GameSettings ParseSettings(const std::string& text, const std::string& where, st
                 useDefault("weder yes noch no", BoolText(defaults.fullScreen));
                 settings.fullScreen = defaults.fullScreen;
             }
+        } else if (section == "display" && name == "outline") {
+            known = true;
+            const std::string wanted = Lower(value);
+            const auto found = std::find_if(std::begin(kOutlines), std::end(kOutlines),
+                                            [&](const NamedOutline& o) { return wanted == o.fileName; });
+            if (found != std::end(kOutlines)) {
+                settings.outline = found->outline;
+            } else {
+                useDefault("weder auto noch always noch never", OutlineText(defaults.outline));
+                settings.outline = defaults.outline;
+            }
+        } else if (section == "game" && name == "pause_in_background") {
+            known = true;
+            if (!ParseBool(value, &settings.pauseInBackground)) {
+                useDefault("weder yes noch no", BoolText(defaults.pauseInBackground));
+                settings.pauseInBackground = defaults.pauseInBackground;
+            }
+        } else if (section == "lighting" && (name == "directional" || name == "headlight")) {
+            known = true;
+            const bool directional = name == "directional";
+            int& level = directional ? settings.lighting.directional : settings.lighting.headlight;
+            if (ParseLevel(value, &level)) {
+                (directional ? directionalRead : headlightRead) = true;
+                lightLine = lineNumber;
+                lightText = line;
+            } else {
+                problem(Quoted(line) + ": keine ganze Zahl von 0 bis 255; es gelten die Lichter des Spiels.");
+                lightLevelBad = true;
+            }
+        } else if (section == "lighting" && (name == "fields" || name == "car")) {
+            known = true;
+            LightingSettings& lighting = settings.lighting;
+            const bool fields = name == "fields";
+            bool& set = fields ? lighting.fields : lighting.car;
+            set = ParseReflection(value, fields ? lighting.fieldsReflection : lighting.carReflection);
+            if (!set)
+                problem(Quoted(line) +
+                        ": nicht drei ganze Zahlen von 0 bis 255; es gelten die Werte der Modelle.");
         } else if (section == "sound" && name == "volume") {
             known = true;
             if (!ParseVolume(value, &settings.volume)) {
@@ -301,6 +385,15 @@ GameSettings ParseSettings(const std::string& text, const std::string& where, st
             problem(Quoted(line) + " ist keine Einstellung" + (section.empty() ? "" : " im Abschnitt [" + section + "]") +
                     "; die Zeile wird \u00fcbergangen.");
         }
+    }
+    LightingSettings& lighting = settings.lighting;
+    lighting.lights = directionalRead && headlightRead && !lightLevelBad;
+    if (directionalRead != headlightRead && !lightLevelBad && problems)
+        problems->push_back("Tarvik 3D: " + where + ", Zeile " + std::to_string(lightLine) + ": " + Quoted(lightText) +
+                            ": directional und headlight gelten nur zusammen; es gelten die Lichter des Spiels.");
+    if (!lighting.lights) {
+        lighting.directional = defaults.lighting.directional;
+        lighting.headlight = defaults.lighting.headlight;
     }
     // One key for two actions (or one button) cannot be meant: all go back to
     // their defaults, which differ.
@@ -334,8 +427,21 @@ std::string FormatSettings(const GameSettings& settings) {
         text += std::string(kPadActionNames[a]) + " = " + PadButtonFileName(settings.pad.buttons[a]) + "\n";
     text += "\n[display]\n";
     text += std::string("fullscreen = ") + BoolText(settings.fullScreen) + "\n";
+    text += std::string("outline = ") + OutlineText(settings.outline) + "\n";
+    text += "\n[game]\n";
+    text += std::string("pause_in_background = ") + BoolText(settings.pauseInBackground) + "\n";
     text += "\n[sound]\n";
     text += "volume = " + std::to_string(settings.volume) + "\n";
+    const LightingSettings& lighting = settings.lighting;
+    if (lighting.lights || lighting.fields || lighting.car) {
+        text += "\n[lighting]\n";
+        if (lighting.lights) {
+            text += "directional = " + std::to_string(lighting.directional) + "\n";
+            text += "headlight = " + std::to_string(lighting.headlight) + "\n";
+        }
+        if (lighting.fields) text += "fields = " + ReflectionText(lighting.fieldsReflection) + "\n";
+        if (lighting.car) text += "car = " + ReflectionText(lighting.carReflection) + "\n";
+    }
     return text;
 }
 

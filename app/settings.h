@@ -1,5 +1,6 @@
-// The player's settings: the driving keys, the gamepad, full screen and the
-// volume, kept in a small text file of the player's own
+// The player's settings: the driving keys, the gamepad, full screen, the
+// read-outs' outline, the pause when the window goes to the background, the
+// volume and the lighting dialog's values, kept in a small text file of the player's own
 // ($XDG_CONFIG_HOME/tarvik3d/settings.ini). A missing file means the
 // defaults; a value that cannot be used is replaced by its default, with one
 // line on the terminal for each.
@@ -26,11 +27,36 @@ struct PadSettings {
     bool operator==(const PadSettings&) const = default;
 };
 
+// The lighting dialog's values as the player left them. A part the player
+// never moved is not kept, so the game starts with its own values there: the
+// lights as the device starts them, each mesh's reflection as its file has it.
+struct LightingSettings {
+    // Both light levels; any slider moved sets them, and the sky's reflection.
+    bool lights = false;
+    int directional = 100;
+    int headlight = 0;
+    // The reflections of a group, ambient, diffuse and emission (0 to 255),
+    // once a slider was moved with that group chosen.
+    bool fields = false;
+    int fieldsReflection[3] = {255, 255, 0};
+    bool car = false;
+    int carReflection[3] = {255, 255, 0};
+    bool operator==(const LightingSettings&) const = default;
+};
+
+// When the read-outs get their dark outline: by default everywhere but at the
+// size the window opens with, where the picture is the original's.
+enum class ReadoutOutline { Automatic, Always, Never };
+
 struct GameSettings {
     KeyBindings keys;
     PadSettings pad;
     bool fullScreen = false;
+    ReadoutOutline outline = ReadoutOutline::Automatic;
+    // A race pauses when the window loses the focus to another program or is minimised.
+    bool pauseInBackground = true;
     int volume = 100;  // per cent of the sounds as they are
+    LightingSettings lighting;
     bool operator==(const GameSettings&) const = default;
 };
 

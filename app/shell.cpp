@@ -29,6 +29,15 @@ void SetPaused(Game& game, bool on) {
     CheckItem(game.shell.mainMenu, IDM_PAUSE, game.race.paused != 0);
 }
 
+// The window went to the background (another program has the focus, or it
+// was minimised): a race pauses as F4 pauses it, and stays paused until the
+// player goes on.
+void PauseInBackground(Game& game) {
+    const RaceState& race = game.race;
+    if (!game.settings.pauseInBackground || race.paused || race.titleShowing != 0 || race.endingShowing != 0) return;
+    SendMessageA(game.shell.mainWindow, WM_COMMAND, MAKEWPARAM(IDM_PAUSE, 0), 0);
+}
+
 // A command that came from a key (an accelerator) rather than the menu.
 bool FromKey(WPARAM wParam) { return HIWORD(wParam) == 1; }
 
@@ -94,8 +103,10 @@ bool StartUp(HINSTANCE instance, int showCommand) {
     SetTimer(window, 0, 40, nullptr);
     ShowWindow(window, showCommand);
     TraceStep("window shown");
-    // The player's keys, pads and full screen (the volume went with the sounds).
+    // The player's keys, pads and full screen (the volume went with the sounds),
+    // and the lighting as the player left it.
     ApplySettings(game);
+    RestoreLighting(game);
 
     RaceState& race = game.race;
     race.lapCount = -1;
@@ -156,6 +167,10 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_SIZE:
             if (wParam != SIZE_MINIMIZED) game.graphics.Resize(LOWORD(lParam), HIWORD(lParam));
+            if (wParam == SIZE_MINIMIZED) PauseInBackground(game);
+            break;
+        case WM_ACTIVATEAPP:
+            if (!wParam) PauseInBackground(game);
             break;
         case WM_DESTROY:
             if (game.race.debugDisplay == 1) game.drawStats.ShowReport(game);

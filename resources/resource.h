@@ -68,8 +68,9 @@ constexpr int IDC_NAME_ENTRY = 1043;
 
 // Controls of the configuration dialog: a button per driving key (in the
 // order of KeyAction), the pad's switch, a button per pad action (in the
-// order of PadAction), full screen, the volume, the line for what the
-// dialog has to say, and the button that brings the defaults back.
+// order of PadAction), full screen, the read-outs' outline, the pause in the
+// background, the volume, the line for what the dialog has to say, and the
+// button that brings the defaults back.
 constexpr int IDC_KEY_ACCELERATE = 1061;
 constexpr int IDC_KEY_BRAKE = 1062;
 constexpr int IDC_KEY_LEFT = 1063;
@@ -93,3 +94,9 @@ constexpr int IDC_VOLUME = 1081;
 constexpr int IDC_VOLUME_TEXT = 1082;
 constexpr int IDC_CONFIG_MESSAGE = 1083;
 constexpr int IDC_DEFAULTS = 1084;
+// When the read-outs get their outline: three radio buttons in the order of
+// ReadoutOutline (automatic, always, never).
+constexpr int IDC_OUTLINE_AUTOMATIC = 1085;
+constexpr int IDC_OUTLINE_ALWAYS = 1086;
+constexpr int IDC_OUTLINE_NEVER = 1087;
+constexpr int IDC_PAUSE_IN_BACKGROUND = 1088;

@@ -18,6 +18,8 @@ constexpr DWORD kLabel = kChild | WS_GROUP | SS_LEFT;
 constexpr DWORD kReadOnlyField = kChild | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_READONLY | ES_AUTOHSCROLL;
 constexpr DWORD kEditField = kChild | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
 constexpr DWORD kCheckBox = kChild | WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD kFirstRadioButton = kChild | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON;
+constexpr DWORD kRadioButton = kChild | BS_AUTORADIOBUTTON;
 constexpr DWORD kTrackbar = kChild | WS_TABSTOP | TBS_NOTICKS;
 
 // Popup, caption, system menu, modal frame, and the font below.
@@ -169,10 +171,11 @@ void RegisterHighscoreDialogs() {
     RegisterDialogResource(entry);
 }
 
-// The configuration: the driving keys, the pad, full screen and the volume.
+// The configuration: the driving keys, the pad, full screen, the read-outs'
+// outline, the pause in the background and the volume.
 // A key's button shows the key; clicked, it waits for the next key pressed.
 void RegisterConfiguration() {
-    DialogTemplate d = Dialog(IDD_CONFIGURATION, "Konfiguration", 310, 246, kModalDialog);
+    DialogTemplate d = Dialog(IDD_CONFIGURATION, "Konfiguration", 310, 272, kModalDialog);
     d.items = {
         Item(IDC_STATIC, "button", "Tastatur", 7, 7, 146, 130, kGroupBox),
         Item(IDC_STATIC, "button", "Gamepad", 158, 7, 145, 130, kGroupBox),
@@ -197,16 +200,23 @@ void RegisterConfiguration() {
                            "Gamepad: Lenken mit dem linken Stick oder dem Steuerkreuz, Gas auch mit dem rechten "
                            "Trigger, Bremse mit dem linken.",
                            7, 140, 296, 16, kLabel));
-    d.items.push_back(Item(IDC_STATIC, "button", "Anzeige und Ton", 7, 158, 296, 42, kGroupBox));
+    d.items.push_back(Item(IDC_STATIC, "button", "Anzeige und Ton", 7, 158, 296, 68, kGroupBox));
     d.items.push_back(
         Item(IDC_FULLSCREEN, "button", "Vollbild (auch mit F11 oder Alt+Eingabe)", 15, 170, 200, 10, kCheckBox));
-    d.items.push_back(Item(IDC_STATIC, "static", "Lautst\xE4rke", 15, 185, 45, 8, kLabel));
-    d.items.push_back(Item(IDC_VOLUME, "msctls_trackbar32", "", 62, 181, 180, 16, kTrackbar));
-    d.items.push_back(Item(IDC_VOLUME_TEXT, "static", "", 248, 185, 40, 8, kLabel));
-    d.items.push_back(Item(IDC_CONFIG_MESSAGE, "static", "", 7, 204, 296, 16, kLabel));
-    d.items.push_back(Item(IDC_DEFAULTS, "button", "Standard", 7, 224, 60, 14, kPushButton));
-    d.items.push_back(Item(IDOK, "button", "OK", 187, 224, 55, 14, kDefPushButton));
-    d.items.push_back(Item(IDCANCEL, "button", "Abbrechen", 248, 224, 55, 14, kPushButton));
+    d.items.push_back(Item(IDC_STATIC, "static", "Anzeigen umrandet:", 15, 184, 70, 8, kLabel));
+    d.items.push_back(Item(IDC_OUTLINE_AUTOMATIC, "button", "au\xDF" "er in der Startgr\xF6\xDF" "e", 88, 183, 90, 10,
+                           kFirstRadioButton));
+    d.items.push_back(Item(IDC_OUTLINE_ALWAYS, "button", "immer", 182, 183, 40, 10, kRadioButton));
+    d.items.push_back(Item(IDC_OUTLINE_NEVER, "button", "nie", 226, 183, 40, 10, kRadioButton));
+    d.items.push_back(Item(IDC_PAUSE_IN_BACKGROUND, "button", "Pause, wenn das Fenster in den Hintergrund geht", 15,
+                           196, 250, 10, kCheckBox | WS_GROUP));
+    d.items.push_back(Item(IDC_STATIC, "static", "Lautst\xE4rke", 15, 211, 45, 8, kLabel));
+    d.items.push_back(Item(IDC_VOLUME, "msctls_trackbar32", "", 62, 207, 180, 16, kTrackbar));
+    d.items.push_back(Item(IDC_VOLUME_TEXT, "static", "", 248, 211, 40, 8, kLabel));
+    d.items.push_back(Item(IDC_CONFIG_MESSAGE, "static", "", 7, 230, 296, 16, kLabel));
+    d.items.push_back(Item(IDC_DEFAULTS, "button", "Standard", 7, 250, 60, 14, kPushButton));
+    d.items.push_back(Item(IDOK, "button", "OK", 187, 250, 55, 14, kDefPushButton));
+    d.items.push_back(Item(IDCANCEL, "button", "Abbrechen", 248, 250, 55, 14, kPushButton));
     RegisterDialogResource(d);
 }
 

@@ -18,6 +18,7 @@
 #include "platform/gl/gl_formats.h"
 #include "gl_internal.h"
 #include "platform/sdl/native_window.h"
+#include "platform/win.h"
 
 namespace {
 
@@ -234,6 +235,11 @@ bool GlDevice::MakeCurrent() {
     }
     return SDL_GL_MakeCurrent(setup_.window, static_cast<SDL_GLContext>(setup_.context)) == 0;
 }
+
+// Nobody sees a minimised window: its frames are not drawn, so that a game
+// left in the task bar leaves the processor alone. The game's calls still
+// succeed, and what they set stays set for the first frame after.
+bool GlDevice::WindowMinimized() const { return IsIconic(setup_.hwnd) != FALSE; }
 
 void GlDevice::DrawableSize(int* width, int* height) const {
     *width = *height = 0;
@@ -845,6 +851,7 @@ HRESULT GlDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UIN
     GLenum mode = 0;
     UINT count = ElementCount(type, primitiveCount, &mode);
     if (!applied_.object.stream || !applied_.object.indices || count == 0) return D3DERR_INVALIDCALL;
+    if (WindowMinimized()) return S_OK;
     const DrawKey key{mode, startIndex, count};
     const float* world = &state_.world.m[0][0];
     if (pendingCount_ > 0 && key == pendingKey_) {
@@ -893,6 +900,7 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pr
     UINT count = ElementCount(type, primitiveCount, &mode);
     if (count == 0) return D3DERR_INVALIDCALL;
     if (HRESULT hr = CheckVertexRange(startVertex, count); FAILED(hr)) return hr;
+    if (WindowMinimized()) return S_OK;
     ++stats_.apiDraws;
     if (observer_) Observe(type, false, startVertex, primitiveCount);
     if (!MakeCurrent()) return S_OK;  // nothing to draw into any more
@@ -906,7 +914,7 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pr
 HRESULT GlDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
     if (count > 0 && !rects) return D3DERR_INVALIDCALL;
     Flush();
-    if (!MakeCurrent()) return S_OK;
+    if (WindowMinimized() || !MakeCurrent()) return S_OK;
     if (!glValid_) RevalidateGl();
     GLbitfield mask = 0;
     if (flags & D3DCLEAR_TARGET) mask |= GL_COLOR_BUFFER_BIT;
@@ -964,7 +972,7 @@ HRESULT GlDevice::EndScene() {
 
 HRESULT GlDevice::Present(const RECT*, const RECT*, HWND, const void*) {
     Flush();
-    if (!MakeCurrent()) return S_OK;
+    if (WindowMinimized() || !MakeCurrent()) return S_OK;
     if (presentObserver_) presentObserver_();
     DrawWindowOverlay(setup_.hwnd);
     SDL_GL_SwapWindow(setup_.window);

@@ -244,6 +244,7 @@ public:
 
     // For the resources: true when the context is current and may be used.
     bool MakeCurrent();
+    bool WindowMinimized() const;
     // Draws what is collected if it reads `resource`, before the resource changes.
     void BeforeResourceChange(const void* resource);
     void TextureCreated(GlTexture* texture);

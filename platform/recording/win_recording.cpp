@@ -233,6 +233,11 @@ void RecordingPlatform::Minimize(HWND window) {
     SendSizeMessage(*w, SIZE_MINIMIZED, 0, 0);
 }
 
+void RecordingPlatform::SetActive(bool active, HWND window) {
+    WindowObject* w = WindowOf(window ? window : MainWindow());
+    if (w && w->visible) PostToQueue(w, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
+}
+
 void RecordingPlatform::Restore(HWND window) {
     WindowObject* w = WindowOf(window ? window : MainWindow());
     if (!w || !w->visible) return;

@@ -199,6 +199,17 @@ public:
         // Without a desktop the text must still reach someone.
         if (SDL_ShowMessageBox(&data, &pressed) != 0)
             std::fprintf(stderr, "%s: %s\n", title.c_str(), body.c_str());
+        // The box was a window of the game's own: the focus it took and gave
+        // back is no going to the background.
+        SDL_PumpEvents();
+        SDL_FilterEvents(
+            [](void*, SDL_Event* e) {
+                return e->type == SDL_WINDOWEVENT && (e->window.event == SDL_WINDOWEVENT_FOCUS_LOST ||
+                                                      e->window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+                           ? 0
+                           : 1;
+            },
+            nullptr);
         return IDOK;
     }
 
@@ -345,6 +356,12 @@ private:
                 break;
             case SDL_WINDOWEVENT_EXPOSED:
                 if (w->visible) w->needsPaint = true;
+                break;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+            case SDL_WINDOWEVENT_FOCUS_GAINED:
+                // The game's dialogs are drawn inside its window, so a change
+                // of focus is always to or from another program.
+                if (w->visible) PostToQueue(w, WM_ACTIVATEAPP, e.event == SDL_WINDOWEVENT_FOCUS_GAINED, 0);
                 break;
             default:
                 break;

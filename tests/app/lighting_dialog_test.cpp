@@ -7,12 +7,16 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <ostream>
 #include <vector>
 
 #include "platform/dinput.h"
 #include "tests/support/game_session.h"
+#include "tests/support/working_folder.h"
 
 namespace {
 
@@ -233,6 +237,95 @@ TEST_F(LightingDialogTest, TheCarGroupReloadsAllFiveSlidersAndSetsOnlyTheCarAndN
     EXPECT_EQ(opened[1], (Sliders{100, 28, 255, 255, 0}));
     EXPECT_TRUE(AllMaterials(game().meshes.car, &D3DMATERIAL8::Diffuse, Reflection(50), carAtFirst));
     EXPECT_FLOAT_EQ(game().graphics.headlight.Diffuse.r, Level(28));
+}
+
+// What the sliders set is kept in the player's settings and put back at the
+// next start, over the values the game starts with: the lights, the sky, and
+// each group whose sliders were moved; the rest stays as the meshes load.
+TEST(LightingKept, TheNextGameStartsWithTheLightingThePlayerLeft) {
+    const std::filesystem::path folder = TestFolder() / "lighting-kept";
+    std::filesystem::remove_all(folder);
+    GameFiles files;
+    files.highscores = (folder / "high.dat").string();
+    files.settings = (folder / "config/settings.ini").string();
+
+    struct Scene {
+        std::vector<std::vector<D3DMATERIAL8>> materials;  // the six fields, the car, the sky
+        float directional = 0.0f, headlight = 0.0f;
+    };
+    auto sceneOf = [](Game& game) {
+        Scene scene;
+        for (const MeshModel& field : game.meshes.fields) scene.materials.push_back(MaterialsOf(field));
+        scene.materials.push_back(MaterialsOf(game.meshes.car));
+        scene.materials.push_back(MaterialsOf(game.meshes.sky));
+        scene.directional = game.graphics.directionalLight.Diffuse.r;
+        scene.headlight = game.graphics.headlight.Diffuse.r;
+        return scene;
+    };
+    auto same = [](const Scene& a, const Scene& b) {
+        if (a.directional != b.directional || a.headlight != b.headlight) return false;
+        for (size_t m = 0; m < a.materials.size(); ++m) {
+            if (a.materials[m].size() != b.materials[m].size() ||
+                std::memcmp(a.materials[m].data(), b.materials[m].data(),
+                            a.materials[m].size() * sizeof(D3DMATERIAL8)) != 0)
+                return false;
+        }
+        return true;
+    };
+
+    Scene untouched, left;
+    {
+        GameSession session(DataFolder(), files);
+        session.platform.OnDialog(IDD_LIGHTING, [&](DialogDriver& d) {
+            d.DragTrackbar(IDC_HEADLIGHT_LEVEL, 29);
+            d.DragTrackbar(IDC_DIRECTIONAL_LEVEL, 140);
+            d.Click(IDC_GROUP_CAR);
+            d.DragTrackbar(IDC_DIFFUSE_REFLECTION, 50);
+            d.DragTrackbar(IDC_EMISSION, 7);
+            left = sceneOf(session.game());
+            d.PressKey(VK_ESCAPE);  // nothing is undone, whichever way the dialog ends
+        });
+        ASSERT_TRUE(session.Start());
+        untouched = sceneOf(session.game());
+        session.Play(30, [&](std::uint64_t tick) {
+            if (tick == 10) PostMessageA(session.game().shell.mainWindow, WM_COMMAND, IDM_LIGHTING, 0);
+        });
+    }
+    ASSERT_FALSE(same(untouched, left));
+    std::vector<std::string> problems;
+    const LightingSettings kept = LoadSettings(files.settings, &problems).lighting;
+    EXPECT_TRUE(problems.empty());
+    EXPECT_TRUE(kept.lights && kept.fields && kept.car);
+    // The positions as the sliders were set; the headlight's reads back a step
+    // lower (28) when the group changes, and that is what the last move applied.
+    EXPECT_EQ(kept.directional, 139);
+    EXPECT_EQ(kept.headlight, 28);
+
+    GameSession next(DataFolder(), files);
+    ASSERT_TRUE(next.Start());
+    EXPECT_TRUE(same(sceneOf(next.game()), left));
+    next.Play(5);
+}
+
+// A game whose player never moved a slider keeps the lighting it starts with,
+// and writes none into the settings.
+TEST(LightingKept, UntouchedLightingIsNotWritten) {
+    const std::filesystem::path folder = TestFolder() / "lighting-untouched";
+    std::filesystem::remove_all(folder);
+    GameFiles files;
+    files.highscores = (folder / "high.dat").string();
+    files.settings = (folder / "config/settings.ini").string();
+    GameSession session(DataFolder(), files);
+    session.platform.OnDialog(IDD_LIGHTING, [](DialogDriver& d) { d.Click(IDOK); });
+    ASSERT_TRUE(session.Start());
+    session.Play(30, [&](std::uint64_t tick) {
+        if (tick == 10) PostMessageA(session.game().shell.mainWindow, WM_COMMAND, IDM_LIGHTING, 0);
+        if (tick == 12) PostMessageA(session.game().shell.mainWindow, WM_COMMAND, IDM_FULLSCREEN, 0);
+    });
+    std::ifstream in(files.settings);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("fullscreen = yes"), std::string::npos) << text;
+    EXPECT_EQ(text.find("[lighting]"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -19,7 +19,16 @@ GameSettings Changed() {
     s.pad.buttons[PAD_ACTION_HORN] = kNoPadButton;
     s.pad.buttons[PAD_ACTION_PAUSE] = PAD_X;
     s.fullScreen = true;
+    s.outline = ReadoutOutline::Never;
+    s.pauseInBackground = false;
     s.volume = 35;
+    s.lighting.lights = true;
+    s.lighting.directional = 139;
+    s.lighting.headlight = 255;
+    s.lighting.car = true;
+    s.lighting.carReflection[0] = 0;
+    s.lighting.carReflection[1] = 50;
+    s.lighting.carReflection[2] = 7;
     return s;
 }
 
@@ -55,6 +64,13 @@ TEST(SettingsFile, BadValuesGiveTheirDefaultsEachWithOneLine) {
         {"a volume that is no number", "[sound]\nvolume = laut\n"},
         {"full screen neither on nor off", "[display]\nfullscreen = vielleicht\n"},
         {"a line without equals sign", "[sound]\nvolume\n"},
+        {"an outline that is no choice", "[display]\noutline = bunt\n"},
+        {"a pause switch neither on nor off", "[game]\npause_in_background = manchmal\n"},
+        // The two light levels count only together.
+        {"a light level beyond 255", "[lighting]\ndirectional = 300\nheadlight = 20\n"},
+        {"one light level alone", "[lighting]\nheadlight = 20\n"},
+        {"a reflection of two numbers", "[lighting]\ncar = 10 20\n"},
+        {"a reflection with a word", "[lighting]\nfields = 10 20 hell\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

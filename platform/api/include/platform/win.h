@@ -77,6 +77,9 @@ constexpr UINT WM_GETTEXT = 0x000D;
 constexpr UINT WM_GETTEXTLENGTH = 0x000E;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
+// wParam FALSE: a window of another program is becoming active (the game's
+// own dialogs and message boxes do not count); TRUE: the game's again.
+constexpr UINT WM_ACTIVATEAPP = 0x001C;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;

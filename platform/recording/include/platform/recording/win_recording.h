@@ -128,6 +128,8 @@ public:
     HWND MainWindow() const;
     void CloseBox(HWND window = nullptr);
     void Minimize(HWND window = nullptr);
+    // Another program takes the focus (false), or gives it back (true).
+    void SetActive(bool active, HWND window = nullptr);
     void Restore(HWND window = nullptr);
     // The window's drawable area changes to width x height.
     void Resize(int width, int height, HWND window = nullptr);
