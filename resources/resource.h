@@ -65,6 +65,9 @@ constexpr int IDC_TIME_PLACE[5] = {IDC_TIME_PLACE1, IDC_TIME_PLACE2, IDC_TIME_PL
 // Controls of the name entry.
 constexpr int IDC_CONGRATULATION = 1052;
 constexpr int IDC_NAME_ENTRY = 1043;
+// The line under the name field that says why a letter was refused; empty
+// (and so not seen) until one is.
+constexpr int IDC_NAME_REFUSED = 1053;
 
 // Controls of the configuration dialog: a button per driving key (in the
 // order of KeyAction), the pad's switch, a button per pad action (in the

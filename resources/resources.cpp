@@ -167,6 +167,7 @@ void RegisterHighscoreDialogs() {
         Item(IDC_STATIC, "static", "Bitte gib deinen Namen ein", 13, 31, 86, 9, kLabel),
         Item(IDC_NAME_ENTRY, "edit", "", 105, 30, 155, 10, kEditField),
         Item(IDOK, "button", "OK", 7, 49, 44, 15, kPushButton),
+        Item(IDC_NAME_REFUSED, "static", "", 13, 40, 250, 8, kLabel),
     };
     RegisterDialogResource(entry);
 }

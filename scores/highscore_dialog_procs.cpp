@@ -2,12 +2,15 @@
 
 #include <cstring>
 
+#include "platform/port/edit_refusal.h"
 #include "resources/resource.h"
 
 namespace {
 // The caller's buffer of the open name entry; the entry is modal, so only one
 // is open at a time.
 char* nameBuffer = nullptr;
+
+const char* const kRefusedLetter = "Dieses Zeichen kann die Bestenliste nicht speichern";
 }  // namespace
 
 INT_PTR HighscoreListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -32,6 +35,12 @@ INT_PTR NameEntryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         nameBuffer = reinterpret_cast<char*>(lParam);
         if (nameBuffer) SetDlgItemTextA(dialog, IDC_CONGRATULATION, nameBuffer);
+        return TRUE;
+    }
+    // A letter the table cannot keep is not typed; the player is told why
+    // rather than left to wonder where it went.
+    if (message == WM_COMMAND && LOWORD(wParam) == IDC_NAME_ENTRY && HIWORD(wParam) == EN_REFUSEDCHAR) {
+        SetDlgItemTextA(dialog, IDC_NAME_REFUSED, kRefusedLetter);
         return TRUE;
     }
     // The entry cannot be cancelled: only OK (or Enter) ends it.

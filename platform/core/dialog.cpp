@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "platform/core/win_core.h"
+#include "platform/port/edit_refusal.h"
 
 namespace {
 
@@ -381,6 +382,14 @@ void ReleaseTrackbar(DialogRuntime& d, int index) {
     MoveTrackbar(d, index, 0, TB_ENDTRACK);
 }
 
+void RefuseTypedCharacter(DialogRuntime& d, int index) {
+    if (d.ended || index < 0 || static_cast<size_t>(index) >= d.controls.size()) return;
+    const ControlRuntime& c = d.controls[index];
+    if (c.kind != ControlRuntime::Kind::Edit) return;
+    SendMessageA(d.window, WM_COMMAND, MAKEWPARAM(static_cast<unsigned>(c.item.id), EN_REFUSEDCHAR),
+                 reinterpret_cast<LPARAM>(c.window));
+}
+
 void CloseBox(DialogRuntime& d) {
     if (d.ended || !(d.tmpl.style & WS_SYSMENU)) return;
     SendMessageA(d.window, WM_CLOSE, 0, 0);
@@ -411,6 +420,9 @@ LRESULT DialogWindowProc(WindowObject& dialog, UINT message, WPARAM wParam, LPAR
             return 0;
         case kUiCloseBox:
             CloseBox(*d);
+            return 0;
+        case kUiCharRefused:
+            RefuseTypedCharacter(*d, static_cast<int>(wParam));
             return 0;
         default:
             break;

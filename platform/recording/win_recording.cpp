@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "platform/core/backends.h"
 #include "platform/core/win_core.h"
+#include "platform/core/win_text.h"
 
 class RecordingPlatform::Backend : public WinBackend {
 public:
@@ -286,6 +288,25 @@ void DialogDriver::TypeText(int id, const std::string& text) {
     ControlRuntime* c = Control(id);
     if (!c || c->kind != ControlRuntime::Kind::Edit || c->readOnly || dialog_.ended) return;
     c->text = text;
+    ++State().activity;
+}
+
+void DialogDriver::TypeUtf8(int id, const std::string& text) {
+    ControlRuntime* c = Control(id);
+    if (!c || c->kind != ControlRuntime::Kind::Edit || c->readOnly || dialog_.ended) return;
+    for (std::size_t at = 0; at < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const std::string_view character = std::string_view(text).substr(at, length);
+        at += length;
+        if (lead < 0x20) continue;  // control characters type nothing
+        const std::string byte = Windows1252FromUtf8(character);
+        if (byte == "?" && character != "?") {
+            RefuseTypedCharacter(dialog_, IndexOf(id));
+        } else {
+            c->text += byte;
+        }
+    }
     ++State().activity;
 }
 

@@ -224,10 +224,21 @@ void DrawMenuBar(WindowObject& w) {
     ImGui::EndMainMenuBar();
 }
 
+// The field a character is typed into, for the filter.
+struct TypedInto {
+    DialogRuntime* dialog;
+    size_t index;
+};
+
+// Control characters go as always; a letter the code page cannot hold is
+// refused, and the dialog told.
 int TextFilter(ImGuiInputTextCallbackData* data) {
-    if (data->EventFlag == ImGuiInputTextFlags_CallbackCharFilter)
-        return data->EventChar >= 0x20 && HasWindows1252Byte(data->EventChar) ? 0 : 1;
-    return 0;
+    if (data->EventFlag != ImGuiInputTextFlags_CallbackCharFilter) return 0;
+    if (data->EventChar < 0x20) return 1;
+    if (HasWindows1252Byte(data->EventChar)) return 0;
+    const auto* into = static_cast<const TypedInto*>(data->UserData);
+    if (into) PostToQueue(into->dialog->window, kUiCharRefused, into->index, 0);
+    return 1;
 }
 
 ImU32 Color(ImGuiCol which) { return ImGui::GetColorU32(which); }
@@ -413,7 +424,8 @@ void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
             }
             ImGuiInputTextFlags flags = ImGuiInputTextFlags_CallbackCharFilter;
             if (c.readOnly) flags |= ImGuiInputTextFlags_ReadOnly;
-            if (ImGui::InputText(Label("", "e", i).c_str(), &buffer, flags, TextFilter))
+            TypedInto into{&d, i};
+            if (ImGui::InputText(Label("", "e", i).c_str(), &buffer, flags, TextFilter, &into))
                 c.text = Windows1252FromUtf8(buffer);
             ImGui::PopStyleVar(2);
             break;

@@ -30,6 +30,7 @@
 #include "tests/support/test_backends.h"
 #include "resources/resource.h"
 #include "resources/resources.h"
+#include "scores/highscore_dialog_procs.h"
 
 namespace {
 
@@ -530,6 +531,51 @@ TEST_F(SdlWindowTest, TheArrowKeysStillReachTheKeyboardStateBehindADialog) {
     ASSERT_EQ(upWhileOpen.size(), 8u);
     EXPECT_EQ(upWhileOpen.front(), 0x00);
     EXPECT_EQ(upWhileOpen[6], 0x80);
+}
+
+// Typed text reaches the name entry through ImGui's field: a letter that
+// Windows-1252 cannot hold is refused there, and the line under the field says
+// why; the others are typed.
+TEST_F(SdlWindowTest, ALetterTheTableCannotKeepIsRefusedWithALineThatSaysWhy) {
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    static HWND entry;
+    entry = nullptr;
+    std::string line, field;
+    std::vector<unsigned char> shot;
+    int frame = 0;
+    onTick = [&] {
+        Frame(frame == 7 ? &shot : nullptr);
+        if (!entry) return;
+        ++frame;
+        if (frame == 3) {
+            SDL_Event e{};
+            e.type = SDL_TEXTINPUT;
+            e.text.windowID = SDL_GetWindowID(native);
+            std::snprintf(e.text.text, sizeof e.text.text, "%s", "\u0141uk\u00e4");
+            ASSERT_EQ(SDL_PushEvent(&e), 1);
+        }
+        if (frame == 8) {
+            char text[256] = {};
+            GetDlgItemTextA(entry, IDC_NAME_REFUSED, text, sizeof text);
+            line = text;
+            GetDlgItemTextA(entry, IDC_NAME_ENTRY, text, sizeof text);
+            field = text;
+            SendMessageA(entry, WM_COMMAND, IDOK, 0);
+        }
+    };
+    char buffer[256] = "Gl\xFC" "ckwunsch";
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_NAME_ENTRY), window,
+                    [](HWND d, UINT message, WPARAM wParam, LPARAM lParam) -> INT_PTR {
+                        if (message == WM_INITDIALOG) entry = d;
+                        return NameEntryProc(d, message, wParam, lParam);
+                    },
+                    reinterpret_cast<LPARAM>(buffer));
+    EXPECT_EQ(line, "Dieses Zeichen kann die Bestenliste nicht speichern");
+    EXPECT_EQ(field, "uk\xE4");
+    EXPECT_STREQ(buffer, "uk\xE4");
+    ASSERT_FALSE(shot.empty());
+    WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_name_refused.png", shot, frameWidth, frameHeight);
 }
 
 // The lighting dialog's trackbars worked with the real mouse and keyboard:

@@ -258,6 +258,7 @@ constexpr UINT kUiCloseBox = 0xBF03;
 constexpr UINT kUiTrackbarPress = 0xBF04;    // wParam: control index; the mouse button went down on it
 constexpr UINT kUiTrackbarRelease = 0xBF05;  // wParam: control index; the mouse button was let go
 constexpr UINT kUiKeyUp = 0xBF06;            // wParam: the virtual key let go
+constexpr UINT kUiCharRefused = 0xBF07;      // wParam: control index of an edit field that refused a character
 
 // The pads feed the keyboard state that was just read (platform/core/gamepad.cpp).
 void MergeGamepadKeys(BYTE keys[256]);
@@ -296,6 +297,8 @@ void ReleaseTrackbar(DialogRuntime& dialog, int controlIndex);
 int TrackbarPageSize(const ControlRuntime& control);
 // The dialog's close box.
 void CloseBox(DialogRuntime& dialog);
+// An edit field refused a character typed into it (EN_REFUSEDCHAR to the dialog).
+void RefuseTypedCharacter(DialogRuntime& dialog, int controlIndex);
 // The command id Enter gives: the default push button's, else IDOK.
 int DefaultCommandId(const DialogRuntime& dialog);
 ControlRuntime* FindControl(DialogRuntime& dialog, int id);

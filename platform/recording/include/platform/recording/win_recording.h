@@ -42,6 +42,10 @@ public:
     std::string ItemText(int id) const;
     // Replaces the text of an edit field as typing would.
     void TypeText(int id, const std::string& text);
+    // Types UTF-8 text at the end of an edit field, character by character,
+    // as the window system hands typed text over: a character the field's
+    // code page cannot hold is refused, and the dialog told.
+    void TypeUtf8(int id, const std::string& text);
     int TrackbarPosition(int id) const;
     int TrackbarMin(int id) const;
     int TrackbarMax(int id) const;
