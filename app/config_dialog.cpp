@@ -286,6 +286,7 @@ INT_PTR ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 void ApplySettings(Game& game) {
     const GameSettings& settings = game.settings;
     game.keyboard.bindings = settings.keys;
+    game.graphics.readoutOutline = settings.outline;
     const std::vector<PadBinding> pads = PadBindingsOf(settings);
     SetGamepadBindings(pads.data(), static_cast<int>(pads.size()));
     if (game.sounds.volume != settings.volume) game.sounds.SetVolume(settings.volume);

@@ -43,7 +43,7 @@ constexpr NamedKey kDrivingKeys[] = {
     {DIK_SUBTRACT, "NumpadMinus"}, {DIK_ADD, "NumpadPlus"}, {DIK_DECIMAL, "NumpadDecimal"},
     {DIK_DIVIDE, "NumpadDivide"}, {DIK_NUMPADENTER, "NumpadEnter"}, {DIK_NUMPADEQUALS, "NumpadEquals"},
     {DIK_NUMPADCOMMA, "NumpadComma"},
-    {DIK_F5, "F5"}, {DIK_F6, "F6"}, {DIK_F7, "F7"}, {DIK_F8, "F8"}, {DIK_F9, "F9"}, {DIK_F10, "F10"},
+    {DIK_F5, "F5"}, {DIK_F6, "F6"}, {DIK_F7, "F7"}, {DIK_F8, "F8"}, {DIK_F9, "F9"},
     {DIK_F12, "F12"}, {DIK_F13, "F13"}, {DIK_F14, "F14"}, {DIK_F15, "F15"},
 };
 
@@ -58,9 +58,10 @@ constexpr FixedKey kFixedKeys[] = {
     {DIK_ESCAPE, "Escape", "Beenden"},     {DIK_F1, "F1", "Neues Spiel"},
     {DIK_F2, "F2", "Hupe"},                {DIK_F3, "F3", "Sound"},
     {DIK_F4, "F4", "Pause"},               {DIK_F11, "F11", "Vollbild"},
+    {DIK_F10, "F10", "Men\xFCleiste"},
     {DIK_RETURN, "Enter", "OK in den Dialogen, Vollbild mit Alt"},
-    {DIK_TAB, "Tab", "Dialoge"},           {DIK_LMENU, "LeftAlt", "Vollbild mit Alt+Eingabe"},
-    {DIK_RMENU, "RightAlt", "Vollbild mit Alt+Eingabe"},
+    {DIK_TAB, "Tab", "Dialoge"},           {DIK_LMENU, "LeftAlt", "Men\xFCleiste, Vollbild mit Alt+Eingabe"},
+    {DIK_RMENU, "RightAlt", "Men\xFCleiste, Vollbild mit Alt+Eingabe"},
 };
 
 struct NamedButton {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/graphics_device.h"
 #include "platform/port/gamepad.h"
 #include "race/keyboard.h"
 
@@ -44,10 +45,6 @@ struct LightingSettings {
     bool operator==(const LightingSettings&) const = default;
 };
 
-// When the read-outs get their dark outline: by default everywhere but at the
-// size the window opens with, where the picture is the original's.
-enum class ReadoutOutline { Automatic, Always, Never };
-
 struct GameSettings {
     KeyBindings keys;
     PadSettings pad;
@@ -67,8 +64,8 @@ BYTE& KeyOf(KeyBindings& keys, KeyAction action);
 BYTE KeyOf(const KeyBindings& keys, KeyAction action);
 
 // Which keys may drive: every key but those the game or the window take as
-// commands (Esc, F1 to F4, F11), the dialog keys (Enter, Tab), Alt (Alt+Enter
-// is full screen) and the system's keys.
+// commands (Esc, F1 to F4, F10, F11), the dialog keys (Enter, Tab), Alt
+// (alone it opens the menu bar, Alt+Enter is full screen) and the system's keys.
 bool IsDrivingKey(BYTE dik);
 // The command a key is fixed to, in German, for the keys that may not drive
 // because of it (e.g. "Neues Spiel" for F1); empty for others.

@@ -1,5 +1,6 @@
 #include "gfx/graphics_device.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -93,7 +94,12 @@ void GraphicsDevice::Resize(unsigned width, unsigned height) {
     font->ReleaseDrawObjects();
     presentParams.BackBufferWidth = width;
     presentParams.BackBufferHeight = height;
+    if (startHeight_ == 0 && height > 0) {
+        startWidth_ = width;
+        startHeight_ = height;
+    }
     if (!device) return;
+    ScaleReadouts(height);
     device->Reset(&presentParams);
     device->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
     device->SetRenderState(D3DRS_AMBIENT, 0x00FFFFFF);
@@ -106,6 +112,29 @@ void GraphicsDevice::Resize(unsigned width, unsigned height) {
     device->SetTransform(D3DTS_PROJECTION, &projection);
     font->CreateDrawObjects();
     ApplyLights();
+}
+
+void GraphicsDevice::ScaleReadouts(unsigned height) {
+    if (startHeight_ == 0 || height == 0) return;
+    // The font's height in pixels at its own size (the points at 96 dots per
+    // inch), grown in whole pixels.
+    const int pixels = MulDiv(int(font->height), 96, 72);
+    if (pixels <= 0) return;
+    const long grown = std::lround(double(pixels) * double(height) / double(startHeight_));
+    const float scale = grown > pixels ? float(grown) / float(pixels) : 1.0f;
+    if (scale == font->sizeScale) return;
+    font->ReleaseGlyphTexture();
+    font->sizeScale = scale;
+    font->CreateGlyphTexture(device);
+}
+
+bool GraphicsDevice::ReadoutOutlined() const {
+    switch (readoutOutline) {
+        case ReadoutOutline::Always: return true;
+        case ReadoutOutline::Never: return false;
+        default:
+            return presentParams.BackBufferWidth != startWidth_ || presentParams.BackBufferHeight != startHeight_;
+    }
 }
 
 void GraphicsDevice::ApplyLights() {

@@ -19,7 +19,8 @@ HRESULT TextureFont::CreateGlyphTexture(IDirect3DDevice8* newDevice) {
     device = newDevice;
     textScale = 1.0f;
     if (!device) return E_FAIL;
-    DWORD size = height > 40 ? 1024 : height > 20 ? 512 : 256;
+    const float scaledHeight = float(height) * sizeScale;
+    DWORD size = scaledHeight > 40.0f ? 1024 : scaledHeight > 20.0f ? 512 : 256;
     D3DCAPS8 caps{};
     device->GetDeviceCaps(&caps);
     if (caps.MaxTextureWidth > 0 && size > caps.MaxTextureWidth) {
@@ -44,7 +45,7 @@ HRESULT TextureFont::CreateGlyphTexture(IDirect3DDevice8* newDevice) {
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
     SetMapMode(dc, MM_TEXT);
 
-    int pixelHeight = -MulDiv(int(height), int(float(GetDeviceCaps(dc, LOGPIXELSY)) * textScale), 72);
+    int pixelHeight = -MulDiv(int(height), int(float(GetDeviceCaps(dc, LOGPIXELSY)) * textScale * sizeScale), 72);
     HFONT font = CreateFontA(pixelHeight, 0, 0, 0, (flags & kBold) ? FW_BOLD : FW_NORMAL,
                              (flags & kItalic) ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, VARIABLE_PITCH, faceName);

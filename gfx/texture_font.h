@@ -37,6 +37,9 @@ public:
     DWORD textureWidth = 0;
     DWORD textureHeight = 0;
     float textScale = 1.0f;
+    // The glyphs are rendered this much larger than `height` says (the
+    // read-outs of a larger screen); 1 renders them at their own size.
+    float sizeScale = 1.0f;
     float glyphCoords[96][4] = {};
     DWORD savedStateBlock = 0;
     DWORD drawStateBlock = 0;

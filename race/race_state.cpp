@@ -197,6 +197,6 @@ std::vector<ReadoutLine> RaceState::ReadoutLines(std::uint32_t now) const {
         lines.push_back({Format("FeldTyp: %d", course.FieldAt(column, row)), width - 180.0f, 55.0f});
     }
     // Over the middle of the picture, on the sky, where the player looks.
-    if (paused) lines.push_back({"Pause", std::floor(width * 0.5f) - 18.0f, 40.0f});
+    if (paused) lines.push_back({"Pause", std::floor(width * 0.5f) - 18.0f, 40.0f, true});
     return lines;
 }

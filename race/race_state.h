@@ -21,10 +21,14 @@ struct LapMark {
     std::uint32_t time;
 };
 
-// The text, place and colour of one read-out line as the driving frame draws it.
+// The text and place of one read-out line as the driving frame draws it, in
+// the pixels of the window the game opens with. A line keeps its distance to
+// the right edge, or with `centred` to the middle, when the back buffer is
+// wider.
 struct ReadoutLine {
     std::string text;
     float x, y;
+    bool centred = false;
 };
 
 // The parts of the game the race state works with, all owned by the game.

@@ -1,5 +1,7 @@
 #include "render/scene_view.h"
 
+#include <cmath>
+
 #include "gfx/graphics_device.h"
 #include "platform/clock.h"
 #include "race/car.h"
@@ -34,7 +36,31 @@ void SceneView::DrawAfterStep() {
     SceneEnd(parts_);
 }
 
+ReadoutLine PlaceReadout(const ReadoutLine& line, float width, float scale) {
+    ReadoutLine placed = line;
+    const float anchor = line.centred ? std::floor(width * 0.5f) : width;
+    placed.x = anchor - (anchor - line.x) * scale;
+    placed.y = line.y * scale;
+    // A line never starts left of the picture, however narrow the window.
+    if (placed.x < 0.0f) placed.x = 0.0f;
+    return placed;
+}
+
 void SceneView::DrawReadouts() {
-    for (const ReadoutLine& line : parts_.race.ReadoutLines(timeGetTime()))
-        parts_.graphics.DrawTextFormatted(line.x, line.y, 255, 255, 0, "%s", line.text.c_str());
+    GraphicsDevice& graphics = parts_.graphics;
+    const float width = float(graphics.presentParams.BackBufferWidth);
+    const float scale = graphics.ReadoutScale();
+    const bool outlined = graphics.ReadoutOutlined();
+    for (const ReadoutLine& line : parts_.race.ReadoutLines(timeGetTime())) {
+        const ReadoutLine placed = PlaceReadout(line, width, scale);
+        if (outlined) {
+            // One pixel of dark all round, under the letters.
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx)
+                    if (dx || dy)
+                        graphics.DrawTextFormatted(placed.x + float(dx), placed.y + float(dy), 0, 0, 0, "%s",
+                                                   placed.text.c_str());
+        }
+        graphics.DrawTextFormatted(placed.x, placed.y, 255, 255, 0, "%s", placed.text.c_str());
+    }
 }

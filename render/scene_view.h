@@ -4,7 +4,13 @@
 #pragma once
 
 #include "race/race_view.h"
+#include "race/race_state.h"
 #include "render/scene.h"
+
+// Where a read-out line is drawn in a back buffer `width` pixels wide with the
+// read-outs grown by `scale`: at its distance to the right edge (or to the
+// middle) times the scale, and never left of the picture.
+ReadoutLine PlaceReadout(const ReadoutLine& line, float width, float scale);
 
 class SceneView final : public RaceView {
 public:

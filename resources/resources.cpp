@@ -188,7 +188,7 @@ void RegisterConfiguration() {
         d.items.push_back(Item(IDC_KEY_BUTTON[i], "button", "", 78, y, 68, 14, kPushButton));
     }
     d.items.push_back(
-        Item(IDC_STATIC, "static", "F1 bis F4, F11 und Esc sind fest vergeben.", 15, 118, 132, 16, kLabel));
+        Item(IDC_STATIC, "static", "F1 bis F4, F10, F11, Alt und Esc sind fest vergeben.", 15, 118, 132, 16, kLabel));
     d.items.push_back(Item(IDC_PAD_ENABLED, "button", "Gamepad benutzen", 165, 18, 130, 10, kCheckBox));
     const char* const padLabels[] = {"Gas", "Bremse", "Start (Titel)", "Beenden", "Hupe", "Pause"};
     for (int i = 0; i < 6; ++i) {

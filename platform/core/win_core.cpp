@@ -236,7 +236,10 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 
 void SetClientFromDrawable(WindowObject& w, int drawableWidth, int drawableHeight) {
     w.clientWidth = std::max(0, drawableWidth);
-    w.clientHeight = std::max(0, drawableHeight - (w.menu ? Backend().MenuBarHeight() : 0));
+    // In full screen the picture takes the whole screen, and the menu bar
+    // shows over it only when asked for.
+    const bool menuBar = w.menu && !w.fullScreen;
+    w.clientHeight = std::max(0, drawableHeight - (menuBar ? Backend().MenuBarHeight() : 0));
 }
 
 void SendSizeMessage(WindowObject& w, WPARAM type, int width, int height) {

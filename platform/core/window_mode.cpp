@@ -1,5 +1,7 @@
 #include "platform/port/window_mode.h"
 
+#include "platform/port/menu_bar.h"
+
 #include "platform/core/win_core.h"
 
 BOOL SetWindowFullScreen(HWND window, BOOL fullScreen) {
@@ -7,9 +9,13 @@ BOOL SetWindowFullScreen(HWND window, BOOL fullScreen) {
     if (!w || w->kind != WindowObject::Kind::TopLevel) return FALSE;
     const bool on = fullScreen != FALSE;
     if (w->fullScreen == on) return TRUE;
-    if (!Backend().SetFullScreen(*w, on)) return FALSE;
-    // The back-end may have sent WM_SIZE, whose handler may have closed the window.
-    if (WindowOf(window)) w->fullScreen = on;
+    // Set first: the client area the back-end reports depends on it (a
+    // window in full screen has no menu bar of its own height).
+    w->fullScreen = on;
+    if (!Backend().SetFullScreen(*w, on)) {
+        w->fullScreen = !on;
+        return FALSE;
+    }
     ++State().activity;
     return TRUE;
 }
@@ -17,4 +23,10 @@ BOOL SetWindowFullScreen(HWND window, BOOL fullScreen) {
 BOOL IsWindowFullScreen(HWND window) {
     WindowObject* w = WindowOf(window);
     return w && w->fullScreen ? TRUE : FALSE;
+}
+
+BOOL OpenMenuBarForKeys(HWND window) {
+    WindowObject* w = WindowOf(window);
+    if (!w || w->kind != WindowObject::Kind::TopLevel || !w->menu || w->disabledCount > 0) return FALSE;
+    return Backend().OpenMenuBar(*w) ? TRUE : FALSE;
 }

@@ -47,6 +47,10 @@ public:
     }
     void DestroyNativeWindow(WindowObject& w) override { p_.windowedSizes_.erase(&w); }
     int MenuBarHeight() override { return RecordingPlatform::kMenuBarHeight; }
+    bool OpenMenuBar(WindowObject&) override {
+        ++p_.menuBarOpenings_;
+        return true;
+    }
 
     void PumpEvents() override {}
 

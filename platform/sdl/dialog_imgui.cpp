@@ -36,7 +36,18 @@ struct Ui {
     int menuBarHeight = 19;
     int baseX = 6;
     int baseY = 13;
-    bool menuOpen = false;
+    bool menuOpen = false;     // a pop-up of the menu bar was open in the last frame
+    int openTop = -1;          // which one, by its place in the bar
+    bool closeMenus = false;   // every pop-up closes in the next frame
+    bool menuShown = false;    // the bar was drawn in the last frame (full screen hides it)
+    WindowObject* menuWindow = nullptr;  // the window whose menu bar is drawn
+    // The menu bar worked from the keys: the pop-up open and the item chosen
+    // in it (-1: none yet).
+    struct MenuKeys {
+        bool active = false;
+        int top = -1;
+        int item = -1;
+    } keys;
     std::uint64_t lastFrame = 0;
     // The dialog font's glyphs, shared by every context made here: the same
     // font each time, so it is rendered once.
@@ -193,35 +204,135 @@ std::string Label(const std::string& text, const char* tag, size_t index) {
     return Utf8FromWindows1252(WithoutMnemonic(text)) + "##" + tag + std::to_string(index);
 }
 
-void DrawMenuItems(WindowObject& w, MenuObject& menu, const std::string& path) {
+ImU32 Color(ImGuiCol which) { return ImGui::GetColorU32(which); }
+
+bool Enabled(const MenuObject::Item& item) { return !(item.flags & (MF_GRAYED | MF_DISABLED)); }
+
+// The pop-ups of the bar that can open, and the items in one that can be
+// chosen (no separators, nothing grayed), one step from `from` in `step`'s
+// direction, round the end; -1 when there is none.
+int NextTop(const MenuObject& bar, int from, int step) {
+    const int count = static_cast<int>(bar.items.size());
+    for (int n = 1; n <= count; ++n) {
+        const int i = ((from + step * n) % count + count) % count;
+        if (bar.items[i].popup && Enabled(bar.items[i])) return i;
+    }
+    return -1;
+}
+
+int NextItem(const MenuObject& popup, int from, int step) {
+    const int count = static_cast<int>(popup.items.size());
+    if (count == 0) return -1;
+    if (from < 0) from = step > 0 ? -1 : count;
+    for (int n = 1; n <= count; ++n) {
+        const int i = ((from + step * n) % count + count) % count;
+        const MenuObject::Item& item = popup.items[i];
+        if (!(item.flags & MF_SEPARATOR) && !item.popup && Enabled(item)) return i;
+    }
+    return -1;
+}
+
+const MenuObject* PopupAt(const MenuObject& bar, int top) {
+    return top >= 0 && static_cast<size_t>(top) < bar.items.size() ? bar.items[top].popup.get() : nullptr;
+}
+
+// The items of one pop-up; `chosen` is the item the keys have chosen, drawn
+// as the mouse's would be.
+void DrawPopupItems(WindowObject& w, MenuObject& menu, const std::string& path, int chosen) {
     for (size_t i = 0; i < menu.items.size(); ++i) {
         MenuObject::Item& item = menu.items[i];
-        bool enabled = !(item.flags & (MF_GRAYED | MF_DISABLED));
         std::string id = path + "." + std::to_string(i);
         if (item.flags & MF_SEPARATOR) {
             ImGui::Separator();
-        } else if (item.popup) {
-            if (ImGui::BeginMenu(Label(item.text, id.c_str(), i).c_str(), enabled)) {
-                ui.menuOpen = true;
-                DrawMenuItems(w, *item.popup, id);
+            continue;
+        }
+        if (static_cast<int>(i) == chosen) {
+            const ImGuiStyle& style = ImGui::GetStyle();
+            const ImVec2 at = ImGui::GetCursorScreenPos();
+            const float right = ImGui::GetWindowPos().x + ImGui::GetWindowWidth() - style.WindowPadding.x;
+            ImGui::GetWindowDrawList()->AddRectFilled(
+                ImVec2(at.x - style.WindowPadding.x * 0.5f, at.y - style.ItemSpacing.y * 0.5f),
+                ImVec2(right + style.WindowPadding.x * 0.5f, at.y + ImGui::GetFontSize() + style.ItemSpacing.y * 0.5f),
+                Color(ImGuiCol_HeaderHovered));
+        }
+        if (item.popup) {
+            if (ImGui::BeginMenu(Label(item.text, id.c_str(), i).c_str(), Enabled(item))) {
+                DrawPopupItems(w, *item.popup, id, -1);
                 ImGui::EndMenu();
             }
         } else if (ImGui::MenuItem(Label(item.text, id.c_str(), i).c_str(), nullptr, (item.flags & MF_CHECKED) != 0,
-                                   enabled)) {
+                                   Enabled(item))) {
             PostToQueue(&w, WM_COMMAND, MAKEWPARAM(item.id, 0), 0);
+            ui.keys.active = false;
         }
     }
 }
 
+// In full screen the bar shows only while it is wanted: a pop-up open, the
+// keys working it, or the mouse at the top edge (and then on the bar).
+bool MenuBarWanted(const WindowObject& w) {
+    if (!w.fullScreen || ui.keys.active || ui.openTop >= 0) return true;
+    if (SDL_GetMouseFocus() != ui.window) return false;
+    const ImVec2 mouse = ImGui::GetIO().MousePos;
+    if (!ImGui::IsMousePosValid(&mouse)) return false;
+    return mouse.y < (ui.menuShown ? static_cast<float>(ui.menuBarHeight) : 2.0f);
+}
+
 void DrawMenuBar(WindowObject& w) {
+    ui.menuWindow = &w;
+    ui.menuOpen = false;
     MenuObject* menu = MenuOf(w.menu);
-    if (!menu) return;
+    ui.menuShown = menu && MenuBarWanted(w);
+    if (!ui.menuShown) {
+        ui.openTop = -1;
+        ui.closeMenus = false;
+        return;
+    }
     if (!ImGui::BeginMainMenuBar()) return;
     // A window under a modal dialog has no working menu.
     ImGui::BeginDisabled(w.disabledCount > 0);
-    DrawMenuItems(w, *menu, "m");
+    if (ui.keys.active) {
+        // The pop-up the keys chose opens, or stays open, by its label.
+        const int top = ui.keys.top;
+        const std::string label = Label(menu->items[top].text, ("m." + std::to_string(top)).c_str(), top);
+        if (!ImGui::IsPopupOpen(label.c_str())) ImGui::OpenPopup(label.c_str());
+    }
+    ui.openTop = -1;
+    for (size_t i = 0; i < menu->items.size(); ++i) {
+        MenuObject::Item& item = menu->items[i];
+        std::string id = "m." + std::to_string(i);
+        if (!item.popup) {
+            if (ImGui::MenuItem(Label(item.text, id.c_str(), i).c_str(), nullptr, false, Enabled(item)))
+                PostToQueue(&w, WM_COMMAND, MAKEWPARAM(item.id, 0), 0);
+            continue;
+        }
+        if (ImGui::BeginMenu(Label(item.text, id.c_str(), i).c_str(), Enabled(item))) {
+            ui.menuOpen = true;
+            ui.openTop = static_cast<int>(i);
+            if (ui.closeMenus) {
+                ImGui::CloseCurrentPopup();
+            } else {
+                const bool chosenHere = ui.keys.active && ui.keys.top == static_cast<int>(i);
+                DrawPopupItems(w, *item.popup, id, chosenHere ? ui.keys.item : -1);
+            }
+            ImGui::EndMenu();
+        }
+    }
     ImGui::EndDisabled();
     ImGui::EndMainMenuBar();
+    if (ui.closeMenus) {
+        ui.closeMenus = false;
+        ui.menuOpen = false;
+        ui.openTop = -1;
+    }
+    if (ui.keys.active) {
+        if (ui.openTop < 0) {
+            ui.keys.active = false;  // the mouse closed it
+        } else if (ui.openTop != ui.keys.top) {
+            ui.keys.top = ui.openTop;  // the mouse went to another pop-up
+            ui.keys.item = -1;
+        }
+    }
 }
 
 // The field a character is typed into, for the filter.
@@ -240,8 +351,6 @@ int TextFilter(ImGuiInputTextCallbackData* data) {
     if (into) PostToQueue(into->dialog->window, kUiCharRefused, into->index, 0);
     return 1;
 }
-
-ImU32 Color(ImGuiCol which) { return ImGui::GetColorU32(which); }
 
 void DrawGroupBox(ImDrawList* list, const ImVec2& min, const ImVec2& max, const std::string& text) {
     float half = ImGui::GetFontSize() * 0.5f;
@@ -440,7 +549,7 @@ void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
 
 ImVec2 ClientCentre(const WindowObject& w) {
     ImVec2 display = ImGui::GetIO().DisplaySize;
-    float top = w.menu ? static_cast<float>(ui.menuBarHeight) : 0.0f;
+    float top = w.menu && !w.fullScreen ? static_cast<float>(ui.menuBarHeight) : 0.0f;
     return ImVec2(display.x * 0.5f, top + (display.y - top) * 0.5f);
 }
 
@@ -548,7 +657,6 @@ void UiDrawOverlay(HWND window) {
         io.MousePos = ImVec2(static_cast<float>(x), static_cast<float>(y));
     }
     ImGui::NewFrame();
-    ui.menuOpen = false;
     DrawMenuBar(*w);
     auto& stack = State().modalStack;
     for (size_t i = 0; i < stack.size(); ++i) {
@@ -562,7 +670,65 @@ void UiDrawOverlay(HWND window) {
 }
 
 int UiMenuBarHeight() { return ui.menuBarHeight; }
-bool UiMenuOpen() { return ui.menuOpen; }
+bool UiMenuOpen() { return ui.menuOpen || ui.keys.active; }
+
+bool UiOpenMenuBar(WindowObject& w) {
+    MenuObject* menu = MenuOf(w.menu);
+    if (!ui.context || !menu || w.disabledCount > 0) return false;
+    const int top = NextTop(*menu, -1, 1);
+    if (top < 0) return false;
+    ui.menuWindow = &w;
+    ui.keys.active = true;
+    ui.keys.top = top;
+    ui.keys.item = NextItem(*PopupAt(*menu, top), -1, 1);
+    ui.closeMenus = false;
+    return true;
+}
+
+void UiCloseMenus() {
+    ui.keys.active = false;
+    if (ui.menuOpen) ui.closeMenus = true;
+}
+
+void UiMenuKey(UINT virtualKey) {
+    MenuObject* menu = ui.menuWindow ? MenuOf(ui.menuWindow->menu) : nullptr;
+    if (!menu || !UiMenuOpen()) return;
+    if (virtualKey == VK_ESCAPE) {
+        UiCloseMenus();
+        return;
+    }
+    if (!ui.keys.active) {
+        // A pop-up the mouse opened: the keys take it over from here.
+        if (ui.openTop < 0) return;
+        ui.keys = {true, ui.openTop, -1};
+    }
+    switch (virtualKey) {
+        case VK_LEFT:
+        case VK_RIGHT: {
+            const int top = NextTop(*menu, ui.keys.top, virtualKey == VK_LEFT ? -1 : 1);
+            if (top < 0) return;
+            ui.keys.top = top;
+            ui.keys.item = NextItem(*PopupAt(*menu, top), -1, 1);
+            return;
+        }
+        case VK_UP:
+        case VK_DOWN:
+            if (const MenuObject* popup = PopupAt(*menu, ui.keys.top))
+                ui.keys.item = NextItem(*popup, ui.keys.item, virtualKey == VK_UP ? -1 : 1);
+            return;
+        case VK_RETURN: {
+            const MenuObject* popup = PopupAt(*menu, ui.keys.top);
+            if (popup && ui.keys.item >= 0 && static_cast<size_t>(ui.keys.item) < popup->items.size()) {
+                const MenuObject::Item& chosen = popup->items[ui.keys.item];
+                if (Enabled(chosen)) PostToQueue(ui.menuWindow, WM_COMMAND, MAKEWPARAM(chosen.id, 0), 0);
+            }
+            UiCloseMenus();
+            return;
+        }
+        default:
+            return;
+    }
+}
 
 bool UiTextPending() {
     if (!ui.context) return false;

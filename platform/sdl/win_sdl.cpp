@@ -151,6 +151,11 @@ public:
     }
 
     int MenuBarHeight() override { return UiActive() ? UiMenuBarHeight() : 19; }
+    bool OpenMenuBar(WindowObject& w) override { return &w == uiWindow_ && UiOpenMenuBar(w); }
+    bool MenuBarOpen() override { return UiActive() && UiMenuOpen(); }
+    void MenuBarKey(UINT virtualKey) override {
+        if (UiActive()) UiMenuKey(virtualKey);
+    }
 
     void PumpEvents() override {
         if (!videoStarted_) return;
@@ -358,6 +363,8 @@ private:
                 if (w->visible) w->needsPaint = true;
                 break;
             case SDL_WINDOWEVENT_FOCUS_LOST:
+                altAlone_ = false;  // Alt+Tab to another window is no Alt alone
+                [[fallthrough]];
             case SDL_WINDOWEVENT_FOCUS_GAINED:
                 // The game's dialogs are drawn inside its window, so a change
                 // of focus is always to or from another program.
@@ -391,8 +398,24 @@ private:
             }
             return;
         }
-        // Keys that work the open menu are the menu's.
-        if (UiMenuOpen()) return;
+        const bool altKey = e.keysym.scancode == SDL_SCANCODE_LALT || e.keysym.scancode == SDL_SCANCODE_RALT;
+        if (!altKey) altAlone_ = false;
+        // Keys that work the open menu are the menu's, and only theirs: Esc
+        // closes it and does nothing else.
+        if (UiMenuOpen()) {
+            if (vk == VK_F10 && !e.repeat)
+                UiCloseMenus();
+            else if (!altKey)
+                UiMenuKey(vk);
+            if (altKey && !e.repeat) altAlone_ = true;
+            return;
+        }
+        // F10, as on every desktop, opens the menu bar for the keys.
+        if (vk == VK_F10 && !e.repeat && !(e.keysym.mod & (KMOD_ALT | KMOD_CTRL | KMOD_SHIFT | KMOD_GUI))) {
+            if (uiWindow_) UiOpenMenuBar(*uiWindow_);
+            return;
+        }
+        if (altKey && !e.repeat) altAlone_ = true;
         WindowObject* w = WindowOfEvent(e.windowID);
         if (!w) w = uiWindow_;
         if (!w) return;
@@ -407,6 +430,17 @@ private:
     void HandleKeyUp(const SDL_KeyboardEvent& e) {
         UINT vk = VirtualKeyFromSdlScancode(e.keysym.scancode);
         WinState& state = State();
+        if ((e.keysym.scancode == SDL_SCANCODE_LALT || e.keysym.scancode == SDL_SCANCODE_RALT) && altAlone_) {
+            // Alt pressed and let go alone opens the menu bar, or closes it.
+            altAlone_ = false;
+            if (state.modalStack.empty() && uiWindow_) {
+                if (UiMenuOpen())
+                    UiCloseMenus();
+                else
+                    UiOpenMenuBar(*uiWindow_);
+            }
+            return;
+        }
         if (!vk || state.modalStack.empty()) return;
         DialogRuntime* d = state.modalStack.back();
         if (TrackbarTakesKey(*d, vk)) PostToQueue(d->window, kUiKeyUp, vk, 0);
@@ -418,6 +452,7 @@ private:
     bool videoFailed_ = false;
     bool framed_ = false;
     bool closeSeen_ = false;
+    bool altAlone_ = false;  // Alt is down and no other key went down with it
     WindowObject* uiWindow_ = nullptr;
 };
 

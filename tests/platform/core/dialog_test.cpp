@@ -108,6 +108,9 @@ const std::vector<DialogRow>& Dialogs() {
              {-1, "static", "Bitte gib deinen Namen ein", 13, 31, 86, 9, 0, ItemRow::Label},
              {1043, "edit", "", 105, 30, 155, 10, 0, ItemRow::Edit},
              {1, "button", "OK", 7, 49, 44, 15, 0, ItemRow::Button},
+             // The line that says why a letter was refused: empty, so not
+             // seen, until one is.
+             {1053, "static", "", 13, 40, 250, 8, 0, ItemRow::Label},
          }},
     };
     return rows;

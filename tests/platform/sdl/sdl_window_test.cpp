@@ -24,6 +24,7 @@
 #include "platform/sdl/native_window.h"
 #include "platform/win.h"
 #include "platform/port/win_resources.h"
+#include "platform/port/window_mode.h"
 #include "platform/sdl/ui_imgui.h"
 #include "platform/desktop/desktop.h"
 #include "tests/support/display.h"
@@ -147,6 +148,7 @@ protected:
         if (self) {
             if (message == WM_SIZE) self->sizes.push_back({wParam, lParam});
             if (message == WM_COMMAND) self->commands.push_back(wParam);
+            if (message == WM_KEYDOWN || message == WM_SYSKEYDOWN) self->keys.push_back(wParam);
             if (message == WM_TIMER) {
                 ++self->ticks;
                 if (self->onTick) self->onTick();
@@ -222,6 +224,7 @@ protected:
     SDL_GLContext context = nullptr;
     std::vector<std::pair<WPARAM, LPARAM>> sizes;
     std::vector<WPARAM> commands;
+    std::vector<WPARAM> keys;  // WM_KEYDOWN and WM_SYSKEYDOWN that reached the window
     int ticks = 0;
     std::function<void()> onTick;
     int frameWidth = 0, frameHeight = 0;
@@ -488,6 +491,109 @@ TEST_F(SdlWindowTest, ChoosingAMenuItemPostsItsCommand) {
     EXPECT_EQ(commands, (std::vector<WPARAM>{MAKEWPARAM(IDM_SOUND, 0)}));
     ASSERT_FALSE(shot.empty());
     WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_menu_open.png", shot, frameWidth, frameHeight);
+}
+
+// The menu bar from the keyboard, as on every desktop: F10 or Alt alone opens
+// its first pop-up, the arrows move, Enter chooses, and Esc closes an open
+// pop-up, also one the mouse opened, and does nothing else. The keys that
+// work the menu never reach the window.
+TEST_F(SdlWindowTest, TheKeysWorkTheMenuBarAndEscClosesItAndNothingElse) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    int x = 0, y = 0;
+    SDL_GetWindowPosition(native, &x, &y);
+    // Frame by frame: what the player does, and whether a pop-up is then open.
+    struct Step {
+        int frame;
+        std::string command;  // for xdotool
+    };
+    const Step steps[] = {
+        // F10; right to "Einstellungen", down twice, up once: "Konfiguration".
+        {3, "key F10"}, {6, "key Right"}, {9, "key Down"}, {12, "key Down"}, {15, "key Up"}, {18, "key Return"},
+        // Alt alone; left round to "Info", whose first item is "Hilfe".
+        {24, "key alt"}, {27, "key Left"}, {30, "key Return"},
+        // The mouse opens "Einstellungen"; Esc closes it and nothing else.
+        {36, "mousemove " + std::to_string(x + 88) + " " + std::to_string(y + 9)}, {38, "click 1"},
+        {44, "key Escape"},
+        // F10 and Esc; Alt twice.
+        {50, "key F10"}, {53, "key Escape"}, {56, "key alt"}, {59, "key alt"},
+    };
+    std::vector<std::pair<int, bool>> open;  // frame, pop-up open, a few frames after each step
+    std::vector<unsigned char> shot;
+    int frame = 0;
+    onTick = [&] {
+        ++frame;
+        Frame(frame == 14 ? &shot : nullptr);
+        for (const Step& step : steps) {
+            if (frame == step.frame) Xdotool(step.command);
+            if (frame == step.frame + 2) open.push_back({step.frame, UiMenuOpen()});
+        }
+        if (frame == 64) PostQuitMessage(0);
+    };
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+    EXPECT_EQ(commands, (std::vector<WPARAM>{MAKEWPARAM(IDM_CONFIGURATION, 0), MAKEWPARAM(IDM_HELP, 0)}));
+    const std::vector<std::pair<int, bool>> expected = {
+        {3, true},  {6, true},  {9, true},  {12, true}, {15, true}, {18, false}, {24, true},  {27, true},
+        {30, false}, {36, false}, {38, true}, {44, false}, {50, true}, {53, false}, {56, true}, {59, false}};
+    EXPECT_EQ(open, expected);
+    // Alt itself reaches the window as always (Alt+Enter is full screen); no
+    // other key of the menu's does.
+    for (WPARAM key : keys) EXPECT_EQ(key, WPARAM(VK_MENU)) << "key " << key << " reached the window";
+    ASSERT_FALSE(shot.empty());
+    WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_menu_keys.png", shot, frameWidth, frameHeight);
+}
+
+// In full screen the picture takes the whole screen: the menu bar hides, and
+// shows over the picture while the mouse is at the top edge or the keys work
+// it.
+TEST_F(SdlWindowTest, InFullScreenTheMenuBarShowsOnlyWhenWanted) {
+    if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
+    Show();
+    ASSERT_TRUE(SetWindowFullScreen(window, TRUE));
+    int drawableWidth = 0, drawableHeight = 0;
+    SDL_GL_GetDrawableSize(native, &drawableWidth, &drawableHeight);
+    RECT client{};
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, drawableWidth);
+    EXPECT_EQ(client.bottom, drawableHeight) << "no strip is kept for the menu bar";
+    SetTimer(window, 0, 40, nullptr);
+    const int bar = UiMenuBarHeight();
+    // Frame by frame: where the mouse goes or which key is pressed, and
+    // whether the bar's strip then shows the menu bar.
+    struct Step {
+        int frame;
+        std::string command;
+        bool barShown;
+    };
+    const Step steps[] = {
+        {3, "mousemove 600 500", false}, {8, "mousemove 600 0", true}, {13, "mousemove 300 5", true},
+        {18, "mousemove 300 300", false}, {23, "key F10", true}, {28, "key Escape", false},
+    };
+    std::vector<std::pair<int, bool>> seen;
+    int frame = 0;
+    onTick = [&] {
+        ++frame;
+        std::vector<unsigned char> pixels;
+        Frame(&pixels);
+        for (const Step& step : steps) {
+            if (frame == step.frame) Xdotool(step.command);
+            if (frame == step.frame + 3)
+                seen.push_back({step.frame, CountNear(pixels, 0, 0, frameWidth, bar, kDialogFace) > frameWidth * bar / 2});
+        }
+        if (frame == 34) PostQuitMessage(0);
+    };
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+    std::vector<std::pair<int, bool>> expected;
+    for (const Step& step : steps) expected.push_back({step.frame, step.barShown});
+    EXPECT_EQ(seen, expected);
+    EXPECT_TRUE(commands.empty());
+    ASSERT_TRUE(SetWindowFullScreen(window, FALSE));
+    GetClientRect(window, &client);
+    SDL_GL_GetDrawableSize(native, &drawableWidth, &drawableHeight);
+    EXPECT_EQ(client.bottom, drawableHeight - bar) << "the window has its menu bar again";
 }
 
 TEST_F(SdlWindowTest, TheArrowKeysStillReachTheKeyboardStateBehindADialog) {

@@ -140,6 +140,13 @@ public:
     virtual bool SetFullScreen(WindowObject&, bool) { return false; }
     // Height of the menu bar drawn at the top of a window with a menu.
     virtual int MenuBarHeight() = 0;
+    // The menu bar from the keys (platform/port/menu_bar.h): its first pop-up
+    // opens. False when it cannot open now.
+    virtual bool OpenMenuBar(WindowObject&) { return false; }
+    // Whether a pop-up of the menu bar is open, and a key for it: the arrows
+    // move, Enter chooses, Esc closes.
+    virtual bool MenuBarOpen() { return false; }
+    virtual void MenuBarKey(UINT) {}
 
     // Turns window-system events into messages; never blocks.
     virtual void PumpEvents() = 0;

@@ -170,6 +170,9 @@ public:
     Failures failures;
 
     int AcquireCalls() const { return acquireCalls_; }
+    // How often the menu bar was opened for the keys (OpenMenuBarForKeys);
+    // the recording windows draw no menu bar, so it opens nothing.
+    int MenuBarOpenings() const { return menuBarOpenings_; }
     int KeyboardReads() const { return keyboardReads_; }
     size_t IdleCalls() const { return idleCalls_; }
 
@@ -197,6 +200,7 @@ private:
     std::vector<RecordedDialog> dialogs_;
     std::vector<std::string> opened_;
     int acquireCalls_ = 0;
+    int menuBarOpenings_ = 0;
     int keyboardReads_ = 0;
     size_t idleCalls_ = 0;
 };

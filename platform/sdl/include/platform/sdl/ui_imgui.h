@@ -24,8 +24,17 @@ void UiProcessEvent(const SDL_Event& event);
 void UiDrawOverlay(HWND window);
 // Height of the menu bar in pixels, from the font.
 int UiMenuBarHeight();
-// Whether a pop-up of the menu bar was open in the last frame.
+// Whether a pop-up of the menu bar is open: it was in the last frame, or the
+// keys have opened one for the next.
 bool UiMenuOpen();
+// The menu bar from the keys: the first pop-up opens with its first item
+// chosen. False when the window has no menu bar that can open now.
+bool UiOpenMenuBar(WindowObject& window);
+// Every pop-up closes, also one the mouse opened.
+void UiCloseMenus();
+// A key for the open pop-up: the arrows move between the items and the
+// pop-ups, Enter chooses (WM_COMMAND), Esc closes.
+void UiMenuKey(UINT virtualKey);
 // Whether typed characters are waiting for the next frame.
 bool UiTextPending();
 // Milliseconds (of MonotonicMilliseconds) of the last frame drawn, 0 before any.
