@@ -287,11 +287,3 @@ void ToggleFullScreen(Game& game) {
         std::fprintf(stderr, "Tarvik 3D: Die Einstellungen \"%s\" konnten nicht gespeichert werden.\n",
                      game.settingsFile.c_str());
 }
-
-bool IsFullScreenKey(UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto bits = static_cast<std::uintptr_t>(lParam);
-    if (bits & (std::uintptr_t(1) << 30)) return false;  // a repeat of a key held down
-    if (message != WM_KEYDOWN && message != WM_SYSKEYDOWN) return false;
-    if (wParam == VK_F11) return true;
-    return message == WM_SYSKEYDOWN && wParam == VK_RETURN && (bits & (std::uintptr_t(1) << 29));
-}
