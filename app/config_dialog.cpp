@@ -310,11 +310,3 @@ bool SaveGameSettings(Game& game) {
                  game.settingsFile.c_str());
     return false;
 }
-
-bool IsFullScreenKey(UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto bits = static_cast<std::uintptr_t>(lParam);
-    if (bits & (std::uintptr_t(1) << 30)) return false;  // a repeat of a key held down
-    if (message != WM_KEYDOWN && message != WM_SYSKEYDOWN) return false;
-    if (wParam == VK_F11) return true;
-    return message == WM_SYSKEYDOWN && wParam == VK_RETURN && (bits & (std::uintptr_t(1) << 29));
-}

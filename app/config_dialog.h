@@ -22,7 +22,3 @@ bool SaveGameSettings(Game& game);
 
 // Full screen on or off (F11, Alt+Enter), kept in the settings file.
 void ToggleFullScreen(Game& game);
-
-// Whether a key message is one of the full-screen keys: F11, or Enter with
-// Alt; a key held down repeats and does not count again.
-bool IsFullScreenKey(UINT message, WPARAM wParam, LPARAM lParam);

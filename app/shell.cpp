@@ -8,6 +8,7 @@
 #include "app/config_dialog.h"
 #include "app/game.h"
 #include "app/lighting_dialog.h"
+#include "app/window_keys.h"
 #include "render/mesh_model.h"
 #include "resources/resource.h"
 #include "scores/highscore_dialog_procs.h"
@@ -178,8 +179,8 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
-            if (IsFullScreenKey(message, wParam, lParam)) {
-                SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_FULLSCREEN, 1), 0);
+            if (const UINT command = WindowKeyCommand(message, wParam, lParam)) {
+                SendMessageA(window, WM_COMMAND, MAKEWPARAM(command, 1), 0);
                 return 0;
             }
             break;

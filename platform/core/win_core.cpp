@@ -683,6 +683,17 @@ int TranslateAcceleratorA(HWND window, HACCEL table, const MSG* msg) {
     return 0;
 }
 
+int CopyAcceleratorTableA(HACCEL table, ACCEL* entries, int count) {
+    auto& tables = State().accelerators;
+    if (!table || std::none_of(tables.begin(), tables.end(), [table](const auto& p) { return p.get() == table; }))
+        return 0;
+    const int held = static_cast<int>(table->entries.size());
+    if (!entries) return held;
+    const int copied = std::clamp(count, 0, held);
+    std::copy_n(table->entries.begin(), copied, entries);
+    return copied;
+}
+
 // ---------------------------------------------------------------------------
 // Icons and cursors
 

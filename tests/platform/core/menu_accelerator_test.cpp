@@ -119,6 +119,28 @@ TEST_F(AcceleratorTest, F4DoesNothingWhilePauseIsGrayed) {
     EXPECT_EQ(Commands(), (std::vector<WPARAM>{MAKEWPARAM(IDM_PAUSE, 1)}));
 }
 
+TEST_F(AcceleratorTest, CopyAcceleratorTableGivesTheLoadedEntriesInTheirOrder) {
+    const int count = CopyAcceleratorTableA(accelerators, nullptr, 0);
+    ASSERT_EQ(count, 5);
+    std::vector<ACCEL> entries(7, ACCEL{0, 0, 0});
+    EXPECT_EQ(CopyAcceleratorTableA(accelerators, entries.data(), 7), 5);
+    const WORD keys[] = {VK_ESCAPE, VK_F1, VK_F2, VK_F3, VK_F4};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(entries[i].key, keys[i]) << "entry " << i;
+        EXPECT_EQ(entries[i].fVirt, FVIRTKEY | FNOINVERT) << "entry " << i;
+    }
+    EXPECT_EQ(entries[5].key, 0) << "nothing is written past the table";
+    // A short buffer takes what fits; a handle that is no table gives nothing.
+    std::vector<ACCEL> two(3, ACCEL{0, 0, 0});
+    EXPECT_EQ(CopyAcceleratorTableA(accelerators, two.data(), 2), 2);
+    EXPECT_EQ(two[1].key, VK_F1);
+    EXPECT_EQ(two[2].key, 0);
+    EXPECT_EQ(CopyAcceleratorTableA(accelerators, two.data(), -1), 0);
+    int notATable = 0;
+    EXPECT_EQ(CopyAcceleratorTableA(reinterpret_cast<HACCEL>(&notATable), nullptr, 0), 0);
+    EXPECT_EQ(CopyAcceleratorTableA(nullptr, nullptr, 0), 0);
+}
+
 TEST_F(AcceleratorTest, EntriesWithoutModifiersDoNotMatchWithShiftCtrlOrAlt) {
     for (BYTE modifier : {DIK_LSHIFT, DIK_RCONTROL, DIK_LMENU}) {
         platform.SetKeyDown(modifier);

@@ -305,6 +305,10 @@ HACCEL LoadAcceleratorsA(HINSTANCE instance, LPCSTR name);
 // command is a disabled or grayed item of the window's menu sends nothing (the
 // key is still taken).
 int TranslateAcceleratorA(HWND window, HACCEL table, const MSG* msg);
+// Copies up to `count` entries of a loaded table to `entries` and returns how
+// many it copied; with no `entries`, returns how many the table holds. 0 for
+// a handle that is no table.
+int CopyAcceleratorTableA(HACCEL table, ACCEL* entries, int count);
 
 // ---- icons and cursors ----
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
