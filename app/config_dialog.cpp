@@ -83,7 +83,10 @@ void ShowAll(HWND dialog) {
 // Ends a capture; its button shows what it holds again.
 void EndCapture(HWND dialog) {
     if (draft.capture == Draft::Capture::Key) ShowKey(dialog, draft.action);
-    if (draft.capture == Draft::Capture::Pad) ShowPadButton(dialog, draft.action);
+    if (draft.capture == Draft::Capture::Pad) {
+        ShowPadButton(dialog, draft.action);
+        HoldPadNavigation(dialog, FALSE);
+    }
     draft.capture = Draft::Capture::None;
     draft.action = -1;
 }
@@ -101,6 +104,8 @@ void StartPadCapture(HWND dialog, int action) {
     EndCapture(dialog);
     draft.capture = Draft::Capture::Pad;
     draft.action = action;
+    // The pad's buttons are what the capture waits for, not moves through the dialog.
+    HoldPadNavigation(dialog, TRUE);
     draft.padBefore = GamepadInputsDown();
     std::memcpy(draft.keysBefore, CurrentGame().keyboard.keys, sizeof draft.keysBefore);
     SetDlgItemTextA(dialog, IDC_PAD_BUTTON[action], kWaiting);

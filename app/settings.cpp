@@ -516,5 +516,10 @@ std::vector<PadBinding> PadBindingsOf(const GameSettings& settings) {
     pressed(buttons[PAD_ACTION_QUIT], VK_ESCAPE);
     pressed(buttons[PAD_ACTION_HORN], VK_F2);
     pressed(buttons[PAD_ACTION_PAUSE], VK_F4);
+    // Start opens the menu bar, as Alt does, unless the player gave it to an
+    // action of its own (the window knows when it ends the title instead).
+    bool startTaken = false;
+    for (int a = 0; a < PAD_ACTION_COUNT; ++a) startTaken |= a != PAD_ACTION_START && buttons[a] == PAD_START;
+    if (!startTaken) pressed(PAD_START, kMenuBarPadKey);
     return bindings;
 }

@@ -101,6 +101,10 @@ bool SaveSettings(const std::string& path, const GameSettings& settings);
 // an absolute path, else ~/.config; empty when neither can be found.
 std::string UserSettingsFile(const std::string& xdgConfigHome, const std::string& home);
 
+// The key the pad's Start presses to open the menu bar; the keyboard has no
+// such key of the game's.
+constexpr UINT kMenuBarPadKey = VK_APPS;
+
 // What the pads do with these settings, in the keys they feed: none while
 // the pad is off.
 std::vector<PadBinding> PadBindingsOf(const GameSettings& settings);

@@ -12,6 +12,7 @@
 #include "render/mesh_model.h"
 #include "resources/resource.h"
 #include "scores/highscore_dialog_procs.h"
+#include "platform/port/menu_bar.h"
 #include "platform/port/step_trace.h"
 #include "util3d/load_ahead.h"
 
@@ -178,6 +179,14 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             PostQuitMessage(0);
             return 0;
         case WM_KEYDOWN:
+            if (wParam == kMenuBarPadKey) {
+                // The pad's Start ends the title flight when that is its
+                // action; everywhere else it opens the menu bar.
+                const bool endsTitle = game.settings.pad.buttons[PAD_ACTION_START] == PAD_START;
+                if (!(game.race.titleShowing == 1 && endsTitle)) OpenMenuBarForKeys(window);
+                return 0;
+            }
+            [[fallthrough]];
         case WM_SYSKEYDOWN:
             if (const UINT command = WindowKeyCommand(message, wParam, lParam)) {
                 SendMessageA(window, WM_COMMAND, MAKEWPARAM(command, 1), 0);

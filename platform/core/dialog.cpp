@@ -3,6 +3,7 @@
 // the backend's business (platform/dialog_imgui.cpp for the SDL one).
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <strings.h>
 
 #include "platform/core/win_core.h"
@@ -100,6 +101,8 @@ INT_PTR MessageBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     return FALSE;
 }
 
+void StartLetterPicker(ControlRuntime& c);
+
 INT_PTR RunModal(const DialogTemplate& tmpl, HWND owner, DLGPROC proc, LPARAM initParam, bool messageBox,
                  UINT messageBoxType) {
     WinState& state = State();
@@ -151,6 +154,7 @@ INT_PTR RunModal(const DialogTemplate& tmpl, HWND owner, DLGPROC proc, LPARAM in
     }
 
     if (ownerWindow) ++ownerWindow->disabledCount;
+    d.padFocus = state.padInput;
     state.modalStack.push_back(&d);
     ++state.activity;
     Backend().DialogStarted(d);
@@ -167,6 +171,10 @@ INT_PTR RunModal(const DialogTemplate& tmpl, HWND owner, DLGPROC proc, LPARAM in
             }
         }
     }
+    // Reached by a pad, a field to type into is a letter picker at once.
+    if (d.padFocus && d.focusControl >= 0 && d.controls[d.focusControl].kind == ControlRuntime::Kind::Edit &&
+        PadFocusable(d.controls[d.focusControl]))
+        StartLetterPicker(d.controls[d.focusControl]);
 
     bool fellBack = false;
     while (!d.ended) {
@@ -382,6 +390,170 @@ void ReleaseTrackbar(DialogRuntime& d, int index) {
     MoveTrackbar(d, index, 0, TB_ENDTRACK);
 }
 
+bool PadFocusable(const ControlRuntime& c) {
+    if (!(c.item.style & WS_VISIBLE)) return false;
+    switch (c.kind) {
+        case ControlRuntime::Kind::PushButton:
+        case ControlRuntime::Kind::DefaultPushButton:
+        case ControlRuntime::Kind::RadioButton:
+        case ControlRuntime::Kind::CheckBox:
+        case ControlRuntime::Kind::Trackbar:
+            return true;
+        case ControlRuntime::Kind::Edit:
+            return !c.readOnly;
+        default:
+            return false;
+    }
+}
+
+namespace {
+
+// Where a pad's focus goes first: the control that has the keyboard, else
+// the default button (Enter's), else the first control it can have.
+int FirstPadFocus(const DialogRuntime& d) {
+    const int count = static_cast<int>(d.controls.size());
+    if (d.focusControl >= 0 && d.focusControl < count && PadFocusable(d.controls[d.focusControl]))
+        return d.focusControl;
+    for (int i = 0; i < count; ++i)
+        if (d.controls[i].kind == ControlRuntime::Kind::DefaultPushButton && PadFocusable(d.controls[i])) return i;
+    for (int i = 0; i < count; ++i)
+        if (PadFocusable(d.controls[i])) return i;
+    return -1;
+}
+
+// The control the focus moves to from `from` in a direction: the nearest
+// whose centre lies that way, a step across counting twice a step along;
+// -1 when there is none.
+int NextPadFocus(const DialogRuntime& d, int from, PadNav nav) {
+    auto centre = [&](int i) {
+        const DialogItemTemplate& item = d.controls[i].item;
+        return std::pair<long, long>(2L * item.x + item.cx, 2L * item.y + item.cy);
+    };
+    const auto [x0, y0] = centre(from);
+    int best = -1;
+    long bestScore = 0;
+    for (int i = 0; i < static_cast<int>(d.controls.size()); ++i) {
+        if (i == from || !PadFocusable(d.controls[i])) continue;
+        const auto [x, y] = centre(i);
+        long along = 0, across = 0;
+        switch (nav) {
+            case PadNav::Up: along = y0 - y, across = x - x0; break;
+            case PadNav::Down: along = y - y0, across = x - x0; break;
+            case PadNav::Left: along = x0 - x, across = y - y0; break;
+            default: along = x - x0, across = y - y0; break;
+        }
+        if (along <= 0) continue;
+        const long score = along + 2 * (across < 0 ? -across : across);
+        if (best < 0 || score < bestScore) best = i, bestScore = score;
+    }
+    return best;
+}
+
+// The letters of a pad's letter picker, in the order up goes through them:
+// what a name in the highscore table is mostly made of.
+constexpr std::string_view kPickerLetters = " ABCDEFGHIJKLMNOPQRSTUVWXYZ\xC4\xD6\xDC" "0123456789.-";
+// The longest name the table keeps; no longer field is edited with a pad.
+constexpr std::size_t kPickerLength = 38;
+
+char PickerStep(char letter, int step) {
+    const std::size_t at = kPickerLetters.find(letter);
+    if (at == std::string_view::npos) return 'A';
+    const int count = static_cast<int>(kPickerLetters.size());
+    return kPickerLetters[static_cast<std::size_t>((static_cast<int>(at) + step + count) % count)];
+}
+
+// The picker starts on the last letter, or on an A in an empty field.
+void StartLetterPicker(ControlRuntime& c) {
+    if (c.pickerLetter >= 0) return;
+    if (c.text.empty()) c.text = "A";
+    c.pickerLetter = static_cast<int>(c.text.size()) - 1;
+    ++State().activity;
+}
+
+void PickLetter(DialogRuntime& d, ControlRuntime& c, PadNav nav) {
+    std::string& text = c.text;
+    int& at = c.pickerLetter;
+    if (at < 0) {
+        StartLetterPicker(c);
+        // A first move only shows the picker.
+        if (nav != PadNav::Activate && nav != PadNav::Cancel) return;
+    }
+    at = std::clamp(at, 0, std::max(0, static_cast<int>(text.size()) - 1));
+    switch (nav) {
+        case PadNav::Up:
+        case PadNav::Down:
+            if (text.empty()) text = " ";
+            text[static_cast<std::size_t>(at)] = PickerStep(text[static_cast<std::size_t>(at)], nav == PadNav::Up ? 1 : -1);
+            break;
+        case PadNav::Right:
+            if (at + 1 < static_cast<int>(text.size())) {
+                ++at;
+            } else if (text.size() < kPickerLength) {
+                text += ' ';
+                ++at;
+            }
+            break;
+        case PadNav::Left:
+            if (at > 0) --at;
+            break;
+        case PadNav::Cancel:
+            if (!text.empty()) text.erase(static_cast<std::size_t>(at), 1);
+            if (at > 0 && at >= static_cast<int>(text.size())) --at;
+            break;
+        case PadNav::Activate: {
+            // The blank slots the picker left at the end are no part of the name.
+            const std::size_t end = text.find_last_not_of(' ');
+            text.erase(end == std::string::npos ? 0 : end + 1);
+            DialogKey(d, VK_RETURN);
+            return;
+        }
+    }
+    ++State().activity;
+}
+
+}  // namespace
+
+void DialogPadNav(DialogRuntime& d, PadNav nav) {
+    if (d.ended) return;
+    const bool shown = d.padFocus;
+    d.padFocus = true;
+    int focus = d.focusControl;
+    if (focus < 0 || static_cast<std::size_t>(focus) >= d.controls.size() || !PadFocusable(d.controls[focus])) {
+        focus = FirstPadFocus(d);
+        d.focusControl = focus;
+        d.focusApplied = false;
+        // The first move only shows where the focus is.
+        if (!shown && nav != PadNav::Activate && nav != PadNav::Cancel) return;
+    }
+    if (nav == PadNav::Cancel && (focus < 0 || d.controls[focus].kind != ControlRuntime::Kind::Edit)) {
+        DialogKey(d, VK_ESCAPE);
+        return;
+    }
+    if (focus < 0) {
+        if (nav == PadNav::Activate) DialogKey(d, VK_RETURN);
+        return;
+    }
+    ControlRuntime& c = d.controls[focus];
+    if (c.kind == ControlRuntime::Kind::Edit) {
+        PickLetter(d, c, nav);
+        return;
+    }
+    if (c.kind == ControlRuntime::Kind::Trackbar && (nav == PadNav::Left || nav == PadNav::Right)) {
+        MoveTrackbar(d, focus, 0, nav == PadNav::Left ? TB_LINEUP : TB_LINEDOWN);
+        MoveTrackbar(d, focus, 0, TB_ENDTRACK);
+        return;
+    }
+    if (nav == PadNav::Activate) {
+        if (c.kind != ControlRuntime::Kind::Trackbar) ClickControl(d, focus);
+        return;
+    }
+    const int next = NextPadFocus(d, focus, nav);
+    if (next < 0) return;
+    d.focusControl = next;
+    d.focusApplied = false;
+    ++State().activity;
+}
+
 void RefuseTypedCharacter(DialogRuntime& d, int index) {
     if (d.ended || index < 0 || static_cast<size_t>(index) >= d.controls.size()) return;
     const ControlRuntime& c = d.controls[index];
@@ -400,7 +572,13 @@ LRESULT DialogWindowProc(WindowObject& dialog, UINT message, WPARAM wParam, LPAR
     if (!d || !d->proc) return 0;
     switch (message) {
         case kUiClick:
+            // The mouse: the pad's frame goes.
+            d->padFocus = false;
+            State().padInput = false;
             ClickControl(*d, static_cast<int>(wParam));
+            return 0;
+        case kUiPad:
+            DialogPadNav(*d, static_cast<PadNav>(wParam));
             return 0;
         case kUiTrackbar:
             MoveTrackbar(*d, static_cast<int>(wParam), static_cast<short>(LOWORD(static_cast<std::uintptr_t>(lParam))),

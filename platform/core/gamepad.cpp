@@ -15,7 +15,34 @@ struct PadState {
     std::vector<PadBinding> bindings;
     DWORD lastDown = 0;  // at the last keyboard read
     bool fresh = true;   // no read since the bindings were set
+    int heldReads[PAD_INPUT_COUNT] = {};  // reads a navigating direction has been held for
 };
+
+constexpr PadNavInput kNavigation[] = {
+    {PAD_DPAD_UP, PadNav::Up},          {PAD_LEFTSTICK_UP, PadNav::Up},
+    {PAD_DPAD_DOWN, PadNav::Down},      {PAD_LEFTSTICK_DOWN, PadNav::Down},
+    {PAD_DPAD_LEFT, PadNav::Left},      {PAD_LEFTSTICK_LEFT, PadNav::Left},
+    {PAD_DPAD_RIGHT, PadNav::Right},    {PAD_LEFTSTICK_RIGHT, PadNav::Right},
+    {PAD_A, PadNav::Activate},          {PAD_B, PadNav::Cancel},
+};
+
+// A direction held moves again after this many keyboard reads (the game reads
+// every 40 ms), then every few.
+constexpr int kRepeatAfterReads = 8;
+constexpr int kRepeatEveryReads = 2;
+
+bool IsDirection(PadNav nav) { return nav != PadNav::Activate && nav != PadNav::Cancel; }
+
+UINT MenuKeyOf(PadNav nav) {
+    switch (nav) {
+        case PadNav::Up: return VK_UP;
+        case PadNav::Down: return VK_DOWN;
+        case PadNav::Left: return VK_LEFT;
+        case PadNav::Right: return VK_RIGHT;
+        case PadNav::Activate: return VK_RETURN;
+        default: return VK_ESCAPE;
+    }
+}
 
 PadState& Pads() {
     static Lasting<PadState> state;
@@ -57,6 +84,13 @@ int GamepadCount() {
     return pads ? pads->Count() : 0;
 }
 
+std::span<const PadNavInput> PadNavigation() { return kNavigation; }
+
+void HoldPadNavigation(HWND dialog, BOOL hold) {
+    WindowObject* w = WindowOf(dialog);
+    if (w && w->kind == WindowObject::Kind::Dialog && w->dialog) w->dialog->padNavigationHeld = hold != FALSE;
+}
+
 void MergeGamepadKeys(BYTE keys[256]) {
     PadState& pads = Pads();
     if (pads.bindings.empty()) return;
@@ -64,11 +98,35 @@ void MergeGamepadKeys(BYTE keys[256]) {
     const DWORD pressed = pads.fresh ? 0 : down & ~pads.lastDown;
     pads.lastDown = down;
     pads.fresh = false;
+    WinState& state = State();
+    if (pressed) state.padInput = true;
+    // An open menu bar takes the pad's keys as it takes the keyboard's.
+    const bool menu = state.modalStack.empty() && Backend().MenuBarOpen();
     for (const PadBinding& b : pads.bindings) {
         const DWORD bit = PadBit(b.input);
         if ((down & bit) && b.heldKey) keys[b.heldKey] |= 0x80;
         if ((pressed & bit) && b.pressedKey) {
-            if (HWND target = KeyTarget()) PostToQueue(target, WM_KEYDOWN, b.pressedKey, 1);
+            if (menu)
+                Backend().MenuBarKey(b.pressedKey);
+            else if (HWND target = KeyTarget())
+                PostToQueue(target, WM_KEYDOWN, b.pressedKey, 1);
+        }
+    }
+    // Moving through a dialog or the menu, with repeats while a direction is held.
+    for (const PadNavInput& n : kNavigation) {
+        const DWORD bit = PadBit(n.input);
+        int& held = pads.heldReads[n.input];
+        held = (down & bit) ? held + 1 : 0;
+        const bool repeat = IsDirection(n.nav) && held > kRepeatAfterReads &&
+                            (held - kRepeatAfterReads) % kRepeatEveryReads == 0;
+        if (!(pressed & bit) && !repeat) continue;
+        if (!state.modalStack.empty()) {
+            DialogRuntime& top = *state.modalStack.back();
+            // Posted, so that what the dialog does runs from its loop, not
+            // inside the game's keyboard read.
+            if (!top.padNavigationHeld) PostToQueue(top.window, kUiPad, static_cast<WPARAM>(n.nav), 0);
+        } else if (Backend().MenuBarOpen()) {
+            Backend().MenuBarKey(MenuKeyOf(n.nav));
         }
     }
 }

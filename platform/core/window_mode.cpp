@@ -30,3 +30,15 @@ BOOL OpenMenuBarForKeys(HWND window) {
     if (!w || w->kind != WindowObject::Kind::TopLevel || !w->menu || w->disabledCount > 0) return FALSE;
     return Backend().OpenMenuBar(*w) ? TRUE : FALSE;
 }
+
+namespace {
+constexpr MenuBarKey kMenuBarKeys[] = {{VK_F10, false}, {VK_MENU, true}};
+}  // namespace
+
+std::span<const MenuBarKey> MenuBarKeys() { return kMenuBarKeys; }
+
+bool IsMenuBarKey(UINT virtualKey, bool letGoAlone) {
+    for (const MenuBarKey& key : kMenuBarKeys)
+        if (key.virtualKey == virtualKey && key.alone == letGoAlone) return true;
+    return false;
+}

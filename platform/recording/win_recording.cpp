@@ -217,6 +217,7 @@ HWND RecordingPlatform::MainWindow() const {
 
 void RecordingPlatform::QueueKey(UINT virtualKey, bool alt) {
     WinState& state = State();
+    state.padInput = false;  // the keyboard, not a pad
     HWND target = state.modalStack.empty() ? MainWindow() : state.modalStack.back()->window;
     PostToQueue(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, virtualKey, alt ? 1 | (1L << 29) : 1);
 }

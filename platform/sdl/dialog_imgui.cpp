@@ -476,6 +476,26 @@ void DrawTrackbar(DialogRuntime& d, size_t i, const ImVec2& min, const ImVec2& m
     if (d.focusControl == index) DrawFocusRect(list, min, max);
 }
 
+// The letter a pad's letter picker is at, boxed in the field just drawn,
+// with a mark above and below for the way up and down the letters.
+void DrawLetterPicker(ImDrawList* list, const ControlRuntime& c, const std::string& shown) {
+    const std::string text = Windows1252FromUtf8(shown);
+    const std::size_t at = static_cast<std::size_t>(c.pickerLetter);
+    if (at >= text.size()) return;
+    const ImVec2 frameMin = ImGui::GetItemRectMin(), frameMax = ImGui::GetItemRectMax();
+    const float before = ImGui::CalcTextSize(Utf8FromWindows1252(text.substr(0, at)).c_str()).x;
+    const std::string letter = Utf8FromWindows1252(text.substr(at, 1));
+    const float width = std::max(ImGui::CalcTextSize(letter.c_str()).x, ImGui::CalcTextSize("A").x);
+    const float left = frameMin.x + ImGui::GetStyle().FramePadding.x + before - 1.0f;
+    const ImU32 colour = Color(ImGuiCol_Text);
+    list->AddRect(ImVec2(left, frameMin.y + 1.0f), ImVec2(left + width + 2.0f, frameMax.y - 1.0f), colour);
+    const float middle = left + (width + 2.0f) * 0.5f;
+    list->AddTriangleFilled(ImVec2(middle - 3.0f, frameMin.y - 1.0f), ImVec2(middle + 3.0f, frameMin.y - 1.0f),
+                            ImVec2(middle, frameMin.y - 4.0f), colour);
+    list->AddTriangleFilled(ImVec2(middle - 3.0f, frameMax.y + 1.0f), ImVec2(middle + 3.0f, frameMax.y + 1.0f),
+                            ImVec2(middle, frameMax.y + 4.0f), colour);
+}
+
 void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
     ControlRuntime& c = d.controls[i];
     if (!(c.item.style & WS_VISIBLE)) return;
@@ -488,6 +508,8 @@ void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
     ImDrawList* list = ImGui::GetWindowDrawList();
     float padY = std::max(0.0f, (h - ImGui::GetFontSize()) * 0.5f);
     float frameHeight = ImGui::GetFontSize() + 2.0f * std::min(padY, 3.0f);
+    // A pad works the dialog: its focus is framed, as the keyboard's is on Windows.
+    const bool padFocused = d.padFocus && d.focusControl == static_cast<int>(i);
 
     switch (c.kind) {
         case ControlRuntime::Kind::GroupBox:
@@ -503,6 +525,7 @@ void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
                 PostToQueue(d.window, kUiClick, i, 0);
             if (c.kind == ControlRuntime::Kind::DefaultPushButton)
                 list->AddRect(ImVec2(min.x - 1, min.y - 1), ImVec2(max.x + 1, max.y + 1), IM_COL32(0, 0, 0, 255));
+            if (padFocused) DrawFocusRect(list, ImVec2(min.x + 3, min.y + 3), ImVec2(max.x - 3, max.y - 3));
             break;
         case ControlRuntime::Kind::RadioButton:
         case ControlRuntime::Kind::CheckBox: {
@@ -517,12 +540,22 @@ void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
             }
             if (pressed) PostToQueue(d.window, kUiClick, i, 0);
             ImGui::PopStyleVar();
+            if (padFocused) DrawFocusRect(list, ImVec2(min.x - 1, min.y - 1), ImVec2(max.x + 1, max.y + 1));
             break;
         }
         case ControlRuntime::Kind::Edit: {
             if (d.editBuffers.size() != d.controls.size()) d.editBuffers.resize(d.controls.size());
             std::string& buffer = d.editBuffers[i];
-            if (Windows1252FromUtf8(buffer) != c.text) buffer = Utf8FromWindows1252(c.text);
+            const std::string label = Label("", "e", i);
+            if (Windows1252FromUtf8(buffer) != c.text) {
+                buffer = Utf8FromWindows1252(c.text);
+                // A field being typed into keeps its own copy of the text:
+                // let go of it, so the new text shows, and take it back.
+                if (ImGui::GetActiveID() == ImGui::GetID(label.c_str())) {
+                    ImGui::ClearActiveID();
+                    d.focusApplied = false;
+                }
+            }
             ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3.0f, std::min(padY, 3.0f)));
             ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, (c.item.style & WS_BORDER) ? 1.0f : 0.0f);
             ImGui::SetCursorScreenPos(ImVec2(min.x, min.y + std::max(0.0f, (h - frameHeight) * 0.5f)));
@@ -534,8 +567,8 @@ void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
             ImGuiInputTextFlags flags = ImGuiInputTextFlags_CallbackCharFilter;
             if (c.readOnly) flags |= ImGuiInputTextFlags_ReadOnly;
             TypedInto into{&d, i};
-            if (ImGui::InputText(Label("", "e", i).c_str(), &buffer, flags, TextFilter, &into))
-                c.text = Windows1252FromUtf8(buffer);
+            if (ImGui::InputText(label.c_str(), &buffer, flags, TextFilter, &into)) c.text = Windows1252FromUtf8(buffer);
+            if (padFocused && c.pickerLetter >= 0) DrawLetterPicker(list, c, buffer);
             ImGui::PopStyleVar(2);
             break;
         }
@@ -693,7 +726,8 @@ void UiCloseMenus() {
 void UiMenuKey(UINT virtualKey) {
     MenuObject* menu = ui.menuWindow ? MenuOf(ui.menuWindow->menu) : nullptr;
     if (!menu || !UiMenuOpen()) return;
-    if (virtualKey == VK_ESCAPE) {
+    // Esc closes, as does what opened it: F10, or the pad's Start.
+    if (virtualKey == VK_ESCAPE || virtualKey == VK_F10 || virtualKey == VK_APPS) {
         UiCloseMenus();
         return;
     }

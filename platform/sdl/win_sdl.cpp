@@ -19,6 +19,7 @@
 #include "platform/sdl/ui_imgui.h"
 #include "platform/sdl/win_sdl.h"
 #include "platform/sdl/window_mode_sdl.h"
+#include "platform/port/menu_bar.h"
 #include "platform/core/win_text.h"
 
 extern char** environ;
@@ -379,7 +380,10 @@ private:
         UINT vk = VirtualKeyFromSdlScancode(e.keysym.scancode);
         if (!vk) return;
         WinState& state = State();
+        // The keyboard now, not a pad: a dialog is worked as the keyboard works it.
+        state.padInput = false;
         if (!state.modalStack.empty()) {
+            state.modalStack.back()->padFocus = false;
             // The dialog on top has the keyboard: Esc and Enter are its keys,
             // and a trackbar the player clicked takes the keys that move it
             // (held, they repeat). The game reads its keys from the key state,
@@ -402,8 +406,9 @@ private:
         if (!altKey) altAlone_ = false;
         // Keys that work the open menu are the menu's, and only theirs: Esc
         // closes it and does nothing else.
+        const bool plain = !(e.keysym.mod & (KMOD_ALT | KMOD_CTRL | KMOD_SHIFT | KMOD_GUI));
         if (UiMenuOpen()) {
-            if (vk == VK_F10 && !e.repeat)
+            if (IsMenuBarKey(vk, false) && !e.repeat)
                 UiCloseMenus();
             else if (!altKey)
                 UiMenuKey(vk);
@@ -411,7 +416,7 @@ private:
             return;
         }
         // F10, as on every desktop, opens the menu bar for the keys.
-        if (vk == VK_F10 && !e.repeat && !(e.keysym.mod & (KMOD_ALT | KMOD_CTRL | KMOD_SHIFT | KMOD_GUI))) {
+        if (IsMenuBarKey(vk, false) && !e.repeat && plain) {
             if (uiWindow_) UiOpenMenuBar(*uiWindow_);
             return;
         }
@@ -430,7 +435,7 @@ private:
     void HandleKeyUp(const SDL_KeyboardEvent& e) {
         UINT vk = VirtualKeyFromSdlScancode(e.keysym.scancode);
         WinState& state = State();
-        if ((e.keysym.scancode == SDL_SCANCODE_LALT || e.keysym.scancode == SDL_SCANCODE_RALT) && altAlone_) {
+        if (altAlone_ && IsMenuBarKey(vk, true)) {
             // Alt pressed and let go alone opens the menu bar, or closes it.
             altAlone_ = false;
             if (state.modalStack.empty() && uiWindow_) {

@@ -7,6 +7,8 @@
 // and only while the game's window has the keyboard focus, as the keyboard.
 #pragma once
 
+#include <span>
+
 #include "platform/win.h"
 
 // The inputs of a pad, laid out like the common controllers (A at the
@@ -37,6 +39,26 @@ enum PadInput : int {
 };
 
 constexpr DWORD PadBit(PadInput input) { return DWORD(1) << input; }
+
+// What the pads do in the game's dialogs and in an open menu bar, whatever
+// their bindings, so that a player with a pad alone reaches every one: the
+// d-pad or the left stick moves the focus (and, held, goes on moving it), A
+// activates the control that has it, B is Esc. In a dialog the control with
+// the focus is framed once a pad has moved it. An edit field with the focus
+// becomes a letter picker: up and down change the letter, right takes the
+// next one, left goes back, B takes a letter away, A confirms (Enter).
+enum class PadNav { Up, Down, Left, Right, Activate, Cancel };
+
+struct PadNavInput {
+    PadInput input;
+    PadNav nav;
+};
+std::span<const PadNavInput> PadNavigation();
+
+// A dialog procedure that reads the pads' buttons itself (the configuration
+// dialog waiting for the button of an action) holds their navigation off
+// while it does.
+void HoldPadNavigation(HWND dialog, BOOL hold);
 
 struct PadBinding {
     PadInput input;

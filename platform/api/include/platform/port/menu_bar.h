@@ -6,7 +6,19 @@
 // too, and does nothing else. Items are chosen as with the mouse: WM_COMMAND.
 #pragma once
 
+#include <span>
+
 #include "platform/win.h"
+
+// The keys that open the menu bar and close it again: F10 as it goes down,
+// Alt when it is let go with no other key pressed since it went down.
+struct MenuBarKey {
+    UINT virtualKey;
+    bool alone;  // counts when let go alone
+};
+std::span<const MenuBarKey> MenuBarKeys();
+// Whether a key going down (or, with `letGoAlone`, let go alone) is one of them.
+bool IsMenuBarKey(UINT virtualKey, bool letGoAlone);
 
 // Opens the menu bar of a top-level window as Alt does; for a pad's Start.
 // FALSE when the window has no menu bar that can open now (a modal dialog

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/win.h"
+#include "platform/port/gamepad.h"
 #include "platform/port/win_resources.h"
 
 struct DialogRuntime;
@@ -88,6 +89,7 @@ struct ControlRuntime {
     // A trackbar's thumb has been dragged since the mouse button went down on
     // it, so letting go reports the position the thumb came to rest at.
     bool thumbMoved = false;
+    int pickerLetter = -1;  // the letter a pad's letter picker is at in an edit field; -1 before it starts
 };
 
 struct DialogRuntime {
@@ -117,6 +119,11 @@ struct DialogRuntime {
     UINT pendingKey = 0;             // Esc or Enter waiting for typed text to reach the fields
     std::uint64_t pendingKeySince = 0;
     std::uint64_t serial = 0;  // tells dialogs apart for the drawing side, which keeps windows by name
+    // A pad works the dialog: the control with the focus is framed, and an
+    // edit field with it is a letter picker. From the start when the dialog
+    // was reached by a pad.
+    bool padFocus = false;
+    bool padNavigationHeld = false;  // the dialog reads the pads itself (HoldPadNavigation)
 };
 
 // What a backend gives the layer.
@@ -225,6 +232,9 @@ struct WinState {
     // clock moved, a dialog ended...); the recording backend compares it to
     // tell a script that did nothing from one that moved the game on.
     std::uint64_t activity = 0;
+    // The player's last input came from a pad, not the keyboard or the mouse:
+    // a dialog opening now is worked with the pad (DialogRuntime::padFocus).
+    bool padInput = false;
 };
 
 WinState& State();
@@ -266,6 +276,7 @@ constexpr UINT kUiTrackbarPress = 0xBF04;    // wParam: control index; the mouse
 constexpr UINT kUiTrackbarRelease = 0xBF05;  // wParam: control index; the mouse button was let go
 constexpr UINT kUiKeyUp = 0xBF06;            // wParam: the virtual key let go
 constexpr UINT kUiCharRefused = 0xBF07;      // wParam: control index of an edit field that refused a character
+constexpr UINT kUiPad = 0xBF08;              // wParam: the PadNav of a pad's input
 
 // The pads feed the keyboard state that was just read (platform/core/gamepad.cpp).
 void MergeGamepadKeys(BYTE keys[256]);
@@ -306,6 +317,14 @@ int TrackbarPageSize(const ControlRuntime& control);
 void CloseBox(DialogRuntime& dialog);
 // An edit field refused a character typed into it (EN_REFUSEDCHAR to the dialog).
 void RefuseTypedCharacter(DialogRuntime& dialog, int controlIndex);
+// A pad's navigation in the dialog (platform/port/gamepad.h): the focus
+// moves to the nearest control in that direction, a trackbar with the focus
+// moves left and right, A activates, B is Esc, and an edit field with the
+// focus is a letter picker.
+void DialogPadNav(DialogRuntime& dialog, PadNav nav);
+// Whether a pad can give a control the focus: buttons, radio buttons, check
+// boxes, trackbars and edit fields that can be typed into.
+bool PadFocusable(const ControlRuntime& control);
 // The command id Enter gives: the default push button's, else IDOK.
 int DefaultCommandId(const DialogRuntime& dialog);
 ControlRuntime* FindControl(DialogRuntime& dialog, int id);
