@@ -2,9 +2,12 @@
 // messages, waiting for the next event or timer, the keyboard state, the
 // desktop's message box and opener, and the real clocks.
 #include <SDL.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -43,6 +46,59 @@ constexpr DWORD kLongestWaitMs = 250;
 // A message box is drawn in the window only when frames are being presented.
 constexpr std::uint64_t kRecentFrameMs = 500;
 constexpr std::uint64_t kStalledFrameMs = 1500;
+
+// How long the opener is given to say that it failed. It may run for as
+// long as the browser it starts (xdg-open's generic way keeps the browser in
+// the foreground), so one still running then is taken to have opened the
+// page. Openers of the desktops hand over and end within a fraction of this;
+// xdg-open's generic way fails in about that, more on a busy machine. The
+// game's frames wait this long at most, once per click.
+constexpr int kOpenerVerdictMs = 1000;
+
+// Hands `file` to xdg-open. False when there is no xdg-open or it ends with
+// an error within kOpenerVerdictMs. A shell in the background runs it and
+// writes its exit status (127: not found) into a pipe, so the game never
+// waits for the opener's end and leaves no child behind; the opener gets
+// neither the pipe nor the terminal.
+bool OpenWithXdgOpen(const std::string& file) {
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 3);
+    const char* argv[] = {"sh", "-c", "{ xdg-open \"$1\" >/dev/null 2>&1 3>&-; echo $? >&3; } &", "sh",
+                          file.c_str(), nullptr};
+    pid_t pid = 0;
+    const bool spawned =
+        posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (spawned) {
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    std::string said;
+    const std::uint64_t until = MonotonicMilliseconds() + kOpenerVerdictMs;
+    bool ended = !spawned;
+    while (!ended) {
+        const std::uint64_t now = MonotonicMilliseconds();
+        if (now >= until) break;
+        pollfd watch{pipeEnds[0], POLLIN, 0};
+        const int ready = poll(&watch, 1, static_cast<int>(until - now));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        char chunk[16];
+        const ssize_t got = read(pipeEnds[0], chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) ended = true;
+        else said.append(chunk, static_cast<size_t>(got));
+    }
+    close(pipeEnds[0]);
+    if (!spawned) return false;
+    if (!ended) return true;  // still running: the page is taken as open
+    // Ended: its status, or nothing when the shell around it was killed.
+    return said == "0\n";
+}
 
 class SdlWinBackend : public WinBackend {
 public:
@@ -214,16 +270,7 @@ public:
         return last == 0 || MonotonicMilliseconds() - last > kStalledFrameMs;
     }
 
-    bool OpenWithShell(const std::string& file) override {
-        // The shell puts the opener in the background, so only the shell is waited for.
-        const char* argv[] = {"sh", "-c", "xdg-open \"$1\" >/dev/null 2>&1 &", "sh", file.c_str(), nullptr};
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return false;
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
+    bool OpenWithShell(const std::string& file) override { return OpenWithXdgOpen(file); }
 
     void KeyboardSnapshot(BYTE keys[256]) override {
         std::memset(keys, 0, 256);
