@@ -43,6 +43,10 @@ std::string KeyLabelOf(SDL_Keycode key) {
 constexpr std::uint64_t kLatchedKeyLimitMs = 200;
 // The longest single wait, so that latched keys and the like are looked at.
 constexpr DWORD kLongestWaitMs = 250;
+// The smallest client area a player can make: the read-outs and the dialogs
+// stay whole in it.
+constexpr int kMinimumClientWidth = 640;
+constexpr int kMinimumClientHeight = 480;
 // A message box is drawn in the window only when frames are being presented.
 constexpr std::uint64_t kRecentFrameMs = 500;
 constexpr std::uint64_t kStalledFrameMs = 1500;
@@ -130,8 +134,24 @@ public:
         if (w.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
         int x = w.x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : w.x;
         int y = w.y == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : w.y;
-        SDL_Window* window = SDL_CreateWindow(Utf8FromWindows1252(w.text).c_str(), x, y, w.outerWidth,
-                                              w.outerHeight, flags);
+        FitToScreen(w, x, y);
+        const std::string title = Utf8FromWindows1252(w.text);
+        SDL_Window* window = nullptr;
+        {
+            // The first OpenGL window loads the GL library, which makes a
+            // context of its own on the way. A driver that cannot answers
+            // with an X error; the window is then made without OpenGL, and
+            // the device, which cannot be made on it, fails as it would
+            // without any driver.
+            XErrorTrap trap;
+            window = SDL_CreateWindow(title.c_str(), x, y, w.outerWidth, w.outerHeight, flags);
+            if (window && trap.Caught(window)) {
+                trap.Report();
+                SDL_DestroyWindow(window);
+                window = SDL_CreateWindow(title.c_str(), x, y, w.outerWidth, w.outerHeight, flags & ~SDL_WINDOW_OPENGL);
+                trap.Caught(window);
+            }
+        }
         if (!window) {
             std::fprintf(stderr, "window: %s\n", SDL_GetError());
             return false;
@@ -142,6 +162,7 @@ public:
         if (!uiWindow_ && UiCreate(window)) {
             uiWindow_ = &w;
         }
+        SetMinimumSize(w, w.outerWidth, w.outerHeight);
         UpdateClient(w);
         return true;
     }
@@ -176,8 +197,10 @@ public:
         if (!framed_ && SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
             top + left + bottom + right > 0) {
             framed_ = true;
-            SDL_SetWindowSize(window, std::max(1, w.outerWidth - left - right),
-                              std::max(1, w.outerHeight - top - bottom));
+            const int width = std::max(1, w.outerWidth - left - right);
+            const int height = std::max(1, w.outerHeight - top - bottom);
+            SetMinimumSize(w, width, height);
+            SDL_SetWindowSize(window, width, height);
         }
         UpdateClient(w);
     }
@@ -308,6 +331,39 @@ private:
         if (!surface) return;
         SDL_SetWindowIcon(window, surface);
         SDL_FreeSurface(surface);
+    }
+
+    // A window larger than the usable area of its screen (the screen less
+    // its panels) opens fitted to it, keeping its aspect, in the area's
+    // corner; one that fits opens as asked.
+    void FitToScreen(WindowObject& w, int& x, int& y) {
+        int display = 0;
+        const SDL_Point corner{x, y};
+        for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+            SDL_Rect bounds;
+            if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&corner, &bounds)) {
+                display = i;
+                break;
+            }
+        }
+        SDL_Rect usable;
+        if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
+        const WindowSize fitted = FitWindowSize(w.outerWidth, w.outerHeight, usable.w, usable.h);
+        if (fitted.width == w.outerWidth && fitted.height == w.outerHeight) return;
+        w.outerWidth = fitted.width;
+        w.outerHeight = fitted.height;
+        x = usable.x;
+        y = usable.y;
+    }
+
+    // The smallest the player can make a resizable window: a client area of
+    // 640 x 480 below its menu bar, or the size it has (at most `width` x
+    // `height`), should its screen be smaller than that.
+    void SetMinimumSize(WindowObject& w, int width, int height) {
+        if (!(w.style & WS_THICKFRAME)) return;
+        const int menuBar = w.menu ? MenuBarHeight() : 0;
+        SDL_SetWindowMinimumSize(static_cast<SDL_Window*>(w.native), std::min(kMinimumClientWidth, width),
+                                 std::min(kMinimumClientHeight + menuBar, height));
     }
 
     void UpdateClient(WindowObject& w) {

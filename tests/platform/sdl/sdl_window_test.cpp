@@ -25,6 +25,7 @@
 #include "platform/win.h"
 #include "platform/port/win_resources.h"
 #include "platform/sdl/ui_imgui.h"
+#include "platform/sdl/window_mode_sdl.h"
 #include "platform/desktop/desktop.h"
 #include "tests/support/display.h"
 #include "tests/support/test_backends.h"
@@ -97,6 +98,29 @@ std::string ReadWhenThere(const std::string& file) {
         text = all.str();
     }
     return text;
+}
+
+// A window too large for its screen opens at the largest size of its aspect
+// that fits the screen's usable area; one that fits keeps its size.
+TEST(SdlBackend, AWindowTooLargeForItsScreenIsFittedKeepingItsAspect) {
+    struct Case {
+        int width, height, areaWidth, areaHeight;
+        WindowSize fitted;
+    };
+    const Case cases[] = {
+        {1024, 768, 1280, 1024, {1024, 768}},  // fits: as asked, to the pixel
+        {1024, 768, 1024, 768, {1024, 768}},   // fits exactly
+        {1024, 768, 800, 600, {800, 600}},     // the same aspect
+        {1024, 768, 1366, 736, {981, 736}},    // a wide screen less its panel: the height decides
+        {1024, 768, 768, 1024, {768, 576}},    // a screen on its side: the width decides
+        {1024, 768, 1024, 700, {933, 700}},    // only the height too large
+        {1024, 768, 3, 2, {2, 2}},             // absurdly small, yet never zero
+    };
+    for (const Case& c : cases) {
+        const WindowSize got = FitWindowSize(c.width, c.height, c.areaWidth, c.areaHeight);
+        EXPECT_EQ(got.width, c.fitted.width) << c.areaWidth << " x " << c.areaHeight;
+        EXPECT_EQ(got.height, c.fitted.height) << c.areaWidth << " x " << c.areaHeight;
+    }
 }
 
 // The SDL backend without a window.
@@ -299,6 +323,32 @@ TEST_F(SdlWindowTest, TheWindowShowsWithItsMenuBarAndTheClientBelowIt) {
     int strip = CountNear(pixels, 0, 0, frameWidth, menuBar, kDialogFace);
     EXPECT_GT(strip, frameWidth * menuBar * 3 / 4);
     EXPECT_EQ(CountNear(pixels, 0, menuBar, frameWidth, frameHeight, kClear), frameWidth * (frameHeight - menuBar));
+}
+
+// The window tells the window manager its smallest size, a client area of
+// 640 x 480 below the menu bar, and is held to it when made smaller.
+TEST_F(SdlWindowTest, TheWindowKeepsAClientAreaOfAtLeast640By480) {
+    Show();
+    int minWidth = 0, minHeight = 0;
+    SDL_GetWindowMinimumSize(native, &minWidth, &minHeight);
+    EXPECT_EQ(minWidth, 640);
+    EXPECT_EQ(minHeight, 480 + UiMenuBarHeight());
+    SetTimer(window, 0, 40, nullptr);
+    onTick = [&] { Frame(); };
+    MSG msg;
+    auto settle = [&] {
+        const int until = ticks + 5;
+        while (ticks < until && GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
+    };
+    for (SDL_Point size : {SDL_Point{1, 1}, SDL_Point{300, 900}, SDL_Point{800, 200}}) {
+        SCOPED_TRACE(std::to_string(size.x) + " x " + std::to_string(size.y));
+        SDL_SetWindowSize(native, size.x, size.y);
+        settle();
+        RECT client{};
+        GetClientRect(window, &client);
+        EXPECT_EQ(client.right, std::max(640, size.x));
+        EXPECT_EQ(client.bottom, std::max(480, size.y - UiMenuBarHeight()));
+    }
 }
 
 TEST_F(SdlWindowTest, ADialogIsDrawnOverTheFrameAndTheGameTicksBehindIt) {
