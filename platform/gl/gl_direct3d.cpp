@@ -167,7 +167,7 @@ public:
             if (!d->Initialise() || trap.Caught(window)) {
                 trap.Report();
                 d->Release();  // deletes the context
-                trap.Caught(window);
+                trap.Caught(window);  // the answers to the release come in while the trap holds
                 continue;
             }
             // A zero back buffer size is filled in, as Direct3D does.

@@ -39,7 +39,7 @@ int NoteError(Display* display, XErrorEvent* event) {
     if (t.first.empty()) {
         char text[256] = "";
         XGetErrorText(display, event->error_code, text, sizeof text);
-        t.first = std::string(text) + ", request " + std::to_string(event->request_code) + "." +
+        t.first = std::string(text) + ", Anfrage " + std::to_string(event->request_code) + "." +
                   std::to_string(event->minor_code);
     }
     return 0;
