@@ -1,6 +1,7 @@
 #include "app/shell.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -272,13 +273,34 @@ INT_PTR HelpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 std::string InfoPageAddress() {
     std::error_code error;
     auto page = std::filesystem::absolute("info/tarvik3d.html", error);
-    return "file://" + page.string();
+    // Blanks and letters beyond ASCII in the folder's name are escaped, as an
+    // address has them: the address stays one word that a browser takes as
+    // it is, also when the player copies it from the message below.
+    std::string address = "file://";
+    for (unsigned char c : page.string()) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (plain || (c && std::strchr("/-._~", c))) {
+            address += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            address += escaped;
+        }
+    }
+    return address;
 }
 
 INT_PTR InfoDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) return TRUE;
     if (message == WM_COMMAND && wParam == IDC_MORE_INFO) {
-        ShellExecuteA(nullptr, "open", InfoPageAddress().c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        const std::string address = InfoPageAddress();
+        HINSTANCE opened = ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        // No opener on this desktop, or it failed: the player gets the
+        // address to open by hand. The dialog stays open either way.
+        if (reinterpret_cast<INT_PTR>(opened) <= 32) {
+            const std::string text = "Die Seite konnte nicht ge\xF6" "ffnet werden.\nDie Adresse zum Kopieren:\n" + address;
+            MessageBoxA(dialog, text.c_str(), CurrentGame().shell.appTitle, MB_OK | MB_ICONEXCLAMATION);
+        }
         return TRUE;
     }
     if (message == WM_COMMAND && (wParam == IDOK || wParam == IDCANCEL)) {

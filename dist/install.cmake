@@ -95,8 +95,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARVIK_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What the libraries do not say: the OpenGL driver libepoxy opens at run time,
-# the font the game asks for by the name Arial, the opener of the info page.
+# the font the game asks for by the name Arial, the opener of the info page,
+# and libdecor's plugin that draws the window's title bar on Wayland (SDL
+# opens libdecor at run time; without a plugin the window has no frame).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, libdecor-0-plugin-1-cairo | libdecor-0-plugin-1")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -141,6 +141,8 @@ public:
         if (software) attempts[count++] = {3, 0, false};  // the weaker context we can still draw with
         for (int i = 0; i < count; ++i) {
             const Attempt& a = attempts[i];
+            // An X error while the context is made or set up fails the attempt.
+            XErrorTrap trap;
             SDL_GLContext context = a.major == 3 && a.minor == 3 && a.core ? AdoptParkedContext(window) : nullptr;
             if (!context) context = CreateContext(window, a.major, a.minor, a.core);
             if (!context) continue;
@@ -162,8 +164,10 @@ public:
                 return D3DERR_NOTAVAILABLE;
             }
             auto* d = new GlDevice(setup, *params);
-            if (!d->Initialise()) {
+            if (!d->Initialise() || trap.Caught(window)) {
+                trap.Report();
                 d->Release();  // deletes the context
+                trap.Caught(window);  // the answers to the release come in while the trap holds
                 continue;
             }
             // A zero back buffer size is filled in, as Direct3D does.
@@ -222,30 +226,45 @@ const GlDriverInfo& ProbeGlDriver() {
 
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
-    SDL_Window* window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (window) {
-        probed = true;
-        SDL_GLContext context = CreateContext(window, 3, 3, true);
-        bool core = context != nullptr;
-        if (!context) context = CreateContext(window, 3, 0, false);
-        if (!context) context = CreateContext(window, 2, 1, false);
-        if (context) {
-            info.renderer = GlString(GL_RENDERER);
-            info.version = GlString(GL_VERSION);
-            info.software = IsSoftwareRendererName(info.renderer.c_str());
-            info.core33 = core && epoxy_gl_version() >= 33;
-            GLint size = 0;
-            glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
-            info.maxTextureSize = size;
-            SDL_GL_MakeCurrent(nullptr, nullptr);
-            if (info.core33) {
-                Parked() = ParkedContext{window, context};  // keeps the window and SDL's video with it
-                window = nullptr;
-            } else {
-                SDL_GL_DeleteContext(context);
-            }
+    {
+        // An X error on the way (the GL library's load, a context the driver
+        // cannot make) means no driver here, not the end of the program.
+        XErrorTrap trap;
+        SDL_Window* window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (window && trap.Caught(window)) {
+            trap.Report();
+            probed = true;
+            SDL_DestroyWindow(window);
+            window = nullptr;
         }
-        if (window) SDL_DestroyWindow(window);
+        if (window) {
+            probed = true;
+            SDL_GLContext context = CreateContext(window, 3, 3, true);
+            bool core = context != nullptr;
+            if (!context) context = CreateContext(window, 3, 0, false);
+            if (!context) context = CreateContext(window, 2, 1, false);
+            if (context) {
+                info.renderer = GlString(GL_RENDERER);
+                info.version = GlString(GL_VERSION);
+                info.software = IsSoftwareRendererName(info.renderer.c_str());
+                info.core33 = core && epoxy_gl_version() >= 33;
+                GLint size = 0;
+                glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+                info.maxTextureSize = size;
+                SDL_GL_MakeCurrent(nullptr, nullptr);
+                if (trap.Caught(window)) {
+                    trap.Report();
+                    info = GlDriverInfo{};
+                    SDL_GL_DeleteContext(context);
+                } else if (info.core33) {
+                    Parked() = ParkedContext{window, context};  // keeps the window and SDL's video with it
+                    window = nullptr;
+                } else {
+                    SDL_GL_DeleteContext(context);
+                }
+            }
+            if (window) SDL_DestroyWindow(window);
+        }
     }
     if (previousContext) SDL_GL_MakeCurrent(previousWindow, previousContext);
     if (!Parked().window) SDL_QuitSubSystem(SDL_INIT_VIDEO);

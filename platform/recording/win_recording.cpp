@@ -104,6 +104,7 @@ public:
     }
 
     bool OpenWithShell(const std::string& file) override {
+        if (p_.failures.openWithShell) return false;
         p_.opened_.push_back(file);
         return true;
     }

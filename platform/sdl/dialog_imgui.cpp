@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/sdl/ui_imgui.h"
 #include "platform/core/win_text.h"
@@ -586,6 +587,53 @@ ImVec2 ClientCentre(const WindowObject& w) {
     return ImVec2(display.x * 0.5f, top + (display.y - top) * 0.5f);
 }
 
+// A line of a message box that is an address, there to be copied.
+bool IsAddressLine(const std::string& line) {
+    if (line.find_first_of(" \t") != std::string::npos) return false;
+    for (const char* scheme : {"file://", "http://", "https://"})
+        if (line.rfind(scheme, 0) == 0) return true;
+    return false;
+}
+
+// The text of a message box. An address on a line of its own is drawn as a
+// read-only field, which selects with the mouse and copies with Ctrl+C, and
+// which holds the keyboard with the address selected when the box opens;
+// Enter and Esc still answer the box. Other boxes are plain text.
+void DrawMessageText(const std::string& text, bool top) {
+    std::vector<std::string> lines;
+    for (size_t start = 0;;) {
+        const size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (std::none_of(lines.begin(), lines.end(), IsAddressLine)) {
+        ImGui::TextUnformatted(text.c_str());
+        return;
+    }
+    std::string plain;
+    bool anyPlain = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!IsAddressLine(lines[i])) {
+            plain += anyPlain ? "\n" + lines[i] : lines[i];
+            anyPlain = true;
+            continue;
+        }
+        if (anyPlain) ImGui::TextUnformatted(plain.c_str());
+        plain.clear();
+        anyPlain = false;
+        ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3.0f, 3.0f));
+        ImGui::PushStyleVar(ImGuiStyleVar_FrameBorderSize, 1.0f);
+        const float wanted = ImGui::CalcTextSize(lines[i].c_str()).x + 12.0f;
+        ImGui::SetNextItemWidth(std::min(wanted, ImGui::GetIO().DisplaySize.x * 0.8f));
+        if (top && ImGui::IsWindowAppearing()) ImGui::SetKeyboardFocusHere();
+        ImGui::InputText(("##address" + std::to_string(i)).c_str(), &lines[i],
+                         ImGuiInputTextFlags_ReadOnly | ImGuiInputTextFlags_AutoSelectAll);
+        ImGui::PopStyleVar(2);
+    }
+    if (anyPlain) ImGui::TextUnformatted(plain.c_str());
+}
+
 void DrawMessageBox(DialogRuntime& d, const WindowObject& root, bool top) {
     ImGui::SetNextWindowPos(ClientCentre(root), ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
     if (top) ImGui::SetNextWindowFocus();
@@ -598,7 +646,7 @@ void DrawMessageBox(DialogRuntime& d, const WindowObject& root, bool top) {
     if (ImGui::Begin(title.c_str(), &open, flags)) {
         ImGui::BeginDisabled(!top);
         std::string body = d.tmpl.items.empty() ? std::string() : d.tmpl.items[0].text;
-        ImGui::TextUnformatted(Utf8FromWindows1252(UnixLineBreaks(body)).c_str());
+        DrawMessageText(Utf8FromWindows1252(UnixLineBreaks(body)), top);
         ImGui::Dummy(ImVec2(0.0f, 6.0f));
         float buttonWidth = 75.0f;
         float avail = ImGui::GetContentRegionAvail().x;

@@ -4,6 +4,7 @@
 #include "platform/core/lasting.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <atomic>
@@ -28,6 +29,27 @@ std::int32_t GainOfVolume(LONG volume) {
     if (volume <= DSBVOLUME_MIN) return 0;
     if (volume >= DSBVOLUME_MAX) return kUnityGain;
     return std::int32_t(std::lround(std::pow(10.0, double(volume) / 2000.0) * kUnityGain));
+}
+
+// ALSA's library prints its own complaints on the terminal: nine lines of
+// them on a machine without a sound card, before the game says the same in
+// one. SDL opens the library at run time; opened here first, it is the same
+// library SDL then gets, and its messages go to a handler that drops them
+// before SDL asks it for a device. Set once and for the whole run (the
+// handler is one pointer that SDL's audio thread reads too), and the library
+// is never closed, so the handler's address stays good. Without the library
+// there is nothing to quieten.
+void DropAlsaMessage(const char*, int, const char*, int, const char*, ...) {}
+
+void QuietenAlsa() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (!alsa) return;
+        using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+        using SetHandler = int (*)(Handler);
+        if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler"))) set(&DropAlsaMessage);
+    });
 }
 
 std::atomic<MixObserver> mixObserver{nullptr};
@@ -81,6 +103,7 @@ public:
     // one that did lists no output device), DSERR_GENERIC when a device is
     // there but fails to open (busy, refused, broken).
     HRESULT Start() {
+        QuietenAlsa();
         if (SDL_InitSubSystem(SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0) return DSERR_NODRIVER;
         sdlStarted_ = true;
         device_ = OpenDevice();

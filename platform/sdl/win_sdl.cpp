@@ -2,9 +2,12 @@
 // messages, waiting for the next event or timer, the keyboard state, the
 // desktop's message box and opener, and the real clocks.
 #include <SDL.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -41,9 +44,66 @@ std::string KeyLabelOf(SDL_Keycode key) {
 constexpr std::uint64_t kLatchedKeyLimitMs = 200;
 // The longest single wait, so that latched keys and the like are looked at.
 constexpr DWORD kLongestWaitMs = 250;
+// The smallest client area a player can make: the read-outs and the dialogs
+// stay whole in it.
+constexpr int kMinimumClientWidth = 640;
+constexpr int kMinimumClientHeight = 480;
 // A message box is drawn in the window only when frames are being presented.
 constexpr std::uint64_t kRecentFrameMs = 500;
 constexpr std::uint64_t kStalledFrameMs = 1500;
+
+// How long the opener is given to say that it failed. It may run for as
+// long as the browser it starts (xdg-open's generic way keeps the browser in
+// the foreground), so one still running then is taken to have opened the
+// page. Openers of the desktops hand over and end within a fraction of this;
+// xdg-open's generic way fails in about that, more on a busy machine. The
+// game's frames wait this long at most, once per click.
+constexpr int kOpenerVerdictMs = 1000;
+
+// Hands `file` to xdg-open. False when there is no xdg-open or it ends with
+// an error within kOpenerVerdictMs. A shell in the background runs it and
+// writes its exit status (127: not found) into a pipe, so the game never
+// waits for the opener's end and leaves no child behind; the opener gets
+// neither the pipe nor the terminal.
+bool OpenWithXdgOpen(const std::string& file) {
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 3);
+    const char* argv[] = {"sh", "-c", "{ xdg-open \"$1\" >/dev/null 2>&1 3>&-; echo $? >&3; } &", "sh",
+                          file.c_str(), nullptr};
+    pid_t pid = 0;
+    const bool spawned =
+        posix_spawn(&pid, "/bin/sh", &actions, nullptr, const_cast<char* const*>(argv), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (spawned) {
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    std::string said;
+    const std::uint64_t until = MonotonicMilliseconds() + kOpenerVerdictMs;
+    bool ended = !spawned;
+    while (!ended) {
+        const std::uint64_t now = MonotonicMilliseconds();
+        if (now >= until) break;
+        pollfd watch{pipeEnds[0], POLLIN, 0};
+        const int ready = poll(&watch, 1, static_cast<int>(until - now));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        char chunk[16];
+        const ssize_t got = read(pipeEnds[0], chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) ended = true;
+        else said.append(chunk, static_cast<size_t>(got));
+    }
+    close(pipeEnds[0]);
+    if (!spawned) return false;
+    if (!ended) return true;  // still running: the page is taken as open
+    // Ended: its status, or nothing when the shell around it was killed.
+    return said == "0\n";
+}
 
 class SdlWinBackend : public WinBackend {
 public:
@@ -75,8 +135,24 @@ public:
         if (w.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
         int x = w.x == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : w.x;
         int y = w.y == CW_USEDEFAULT ? static_cast<int>(SDL_WINDOWPOS_UNDEFINED) : w.y;
-        SDL_Window* window = SDL_CreateWindow(Utf8FromWindows1252(w.text).c_str(), x, y, w.outerWidth,
-                                              w.outerHeight, flags);
+        FitToScreen(w, x, y);
+        const std::string title = Utf8FromWindows1252(w.text);
+        SDL_Window* window = nullptr;
+        {
+            // The first OpenGL window loads the GL library, which makes a
+            // context of its own on the way. A driver that cannot answers
+            // with an X error; the window is then made without OpenGL, and
+            // the device, which cannot be made on it, fails as it would
+            // without any driver.
+            XErrorTrap trap;
+            window = SDL_CreateWindow(title.c_str(), x, y, w.outerWidth, w.outerHeight, flags);
+            if (window && trap.Caught(window)) {
+                trap.Report();
+                SDL_DestroyWindow(window);
+                window = SDL_CreateWindow(title.c_str(), x, y, w.outerWidth, w.outerHeight, flags & ~SDL_WINDOW_OPENGL);
+                trap.Caught(window);
+            }
+        }
         if (!window) {
             std::fprintf(stderr, "window: %s\n", SDL_GetError());
             return false;
@@ -87,6 +163,7 @@ public:
         if (!uiWindow_ && UiCreate(window)) {
             uiWindow_ = &w;
         }
+        SetMinimumSize(w, w.outerWidth, w.outerHeight);
         UpdateClient(w);
         return true;
     }
@@ -121,8 +198,10 @@ public:
         if (!framed_ && SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0 &&
             top + left + bottom + right > 0) {
             framed_ = true;
-            SDL_SetWindowSize(window, std::max(1, w.outerWidth - left - right),
-                              std::max(1, w.outerHeight - top - bottom));
+            const int width = std::max(1, w.outerWidth - left - right);
+            const int height = std::max(1, w.outerHeight - top - bottom);
+            SetMinimumSize(w, width, height);
+            SDL_SetWindowSize(window, width, height);
         }
         UpdateClient(w);
     }
@@ -231,16 +310,7 @@ public:
         return last == 0 || MonotonicMilliseconds() - last > kStalledFrameMs;
     }
 
-    bool OpenWithShell(const std::string& file) override {
-        // The shell puts the opener in the background, so only the shell is waited for.
-        const char* argv[] = {"sh", "-c", "xdg-open \"$1\" >/dev/null 2>&1 &", "sh", file.c_str(), nullptr};
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) return false;
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
+    bool OpenWithShell(const std::string& file) override { return OpenWithXdgOpen(file); }
 
     void KeyboardSnapshot(BYTE keys[256]) override {
         std::memset(keys, 0, 256);
@@ -278,6 +348,39 @@ private:
         if (!surface) return;
         SDL_SetWindowIcon(window, surface);
         SDL_FreeSurface(surface);
+    }
+
+    // A window larger than the usable area of its screen (the screen less
+    // its panels) opens fitted to it, keeping its aspect, in the area's
+    // corner; one that fits opens as asked.
+    void FitToScreen(WindowObject& w, int& x, int& y) {
+        int display = 0;
+        const SDL_Point corner{x, y};
+        for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+            SDL_Rect bounds;
+            if (SDL_GetDisplayBounds(i, &bounds) == 0 && SDL_PointInRect(&corner, &bounds)) {
+                display = i;
+                break;
+            }
+        }
+        SDL_Rect usable;
+        if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
+        const WindowSize fitted = FitWindowSize(w.outerWidth, w.outerHeight, usable.w, usable.h);
+        if (fitted.width == w.outerWidth && fitted.height == w.outerHeight) return;
+        w.outerWidth = fitted.width;
+        w.outerHeight = fitted.height;
+        x = usable.x;
+        y = usable.y;
+    }
+
+    // The smallest the player can make a resizable window: a client area of
+    // 640 x 480 below its menu bar, or the size it has (at most `width` x
+    // `height`), should its screen be smaller than that.
+    void SetMinimumSize(WindowObject& w, int width, int height) {
+        if (!(w.style & WS_THICKFRAME)) return;
+        const int menuBar = w.menu ? MenuBarHeight() : 0;
+        SDL_SetWindowMinimumSize(static_cast<SDL_Window*>(w.native), std::min(kMinimumClientWidth, width),
+                                 std::min(kMinimumClientHeight + menuBar, height));
     }
 
     void UpdateClient(WindowObject& w) {

@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -89,3 +90,12 @@ bool SetSdlFullScreen(WindowObject& w, bool fullScreen) {
 }
 
 void ForgetSdlFullScreen(WindowObject& w) { HandMadeWindows().erase(static_cast<SDL_Window*>(w.native)); }
+
+WindowSize FitWindowSize(int width, int height, int areaWidth, int areaHeight) {
+    if (width <= 0 || height <= 0 || areaWidth <= 0 || areaHeight <= 0) return {width, height};
+    if (width <= areaWidth && height <= areaHeight) return {width, height};
+    // Rounded down, so that it fits; in 64 bits, so that no product overflows.
+    const long long w = width, h = height, aw = areaWidth, ah = areaHeight;
+    if (w * ah >= h * aw) return {areaWidth, static_cast<int>(std::max(1LL, h * aw / w))};
+    return {static_cast<int>(std::max(1LL, w * ah / h)), areaHeight};
+}

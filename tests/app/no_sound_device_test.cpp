@@ -1,7 +1,10 @@
 // A machine without any sound device: the game says so in one terminal line
 // and plays silently, on the recording platform (no sound device to hand
-// out) and on SDL's output (no audio driver). A sound device that is there
-// but fails still ends the start with "Fehler beim Initialisieren der Sounds".
+// out) and on SDL's output (no audio driver; ALSA without a sound card, whose
+// library's own complaints stay off the terminal). A sound device that is
+// there but fails still ends the start with "Fehler beim Initialisieren der
+// Sounds".
+#include <glob.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -51,6 +54,15 @@ struct SoundCase {
     bool silent;                              // started without sounds; else the start ends with the message
 };
 
+// Whether ALSA has a playback device here; without one, its library finds no
+// card and complains on the terminal unless the game quietens it.
+bool HasSoundCard() {
+    glob_t found{};
+    const bool any = glob("/dev/snd/pcm*p", 0, nullptr, &found) == 0 && found.gl_pathc > 0;
+    globfree(&found);
+    return any;
+}
+
 HRESULT FailingRecordingSound(IDirectSound8** device) {
     *device = nullptr;
     return DSERR_GENERIC;
@@ -91,6 +103,8 @@ TEST_F(SoundDeviceStart, NoDeviceStartsSilentlyADeviceThatFailsEndsTheStart) {
         {"recording: no sound device", nullptr, nullptr, nullptr, true},
         {"recording: a device that fails", &FailingRecordingSound, nullptr, nullptr, false},
         {"SDL: no audio driver", &CreateSdlDirectSound, "no-such-driver", nullptr, true},
+        // The exact terminal output below holds no "ALSA lib" line.
+        {"SDL: ALSA without a sound card", &CreateSdlDirectSound, "alsa", nullptr, true},
         // The disk driver always lists its one device; a file it cannot
         // write makes that device fail to open.
         {"SDL: a device that fails to open", &CreateSdlDirectSound, "disk", missingFolder.c_str(), false},
@@ -98,6 +112,7 @@ TEST_F(SoundDeviceStart, NoDeviceStartsSilentlyADeviceThatFailsEndsTheStart) {
     };
     for (const SoundCase& c : cases) {
         SCOPED_TRACE(c.name);
+        if (std::string(c.name) == "SDL: ALSA without a sound card" && HasSoundCard()) continue;
         const bool works = std::string(c.name) == "SDL: a working device";
         std::unique_ptr<EnvironmentVariable> driver, disk;
         if (c.driver) driver = std::make_unique<EnvironmentVariable>("SDL_AUDIODRIVER", c.driver);

@@ -151,7 +151,8 @@ if ! ls /dev/snd/pcm* >/dev/null 2>&1 && [ ! -S "${XDG_RUNTIME_DIR:-/nonexistent
    [ ! -S "${XDG_RUNTIME_DIR:-/nonexistent}/pipewire-0" ]; then
   grep -qF 'Tarvik 3D: Kein Soundgerät gefunden; das Spiel läuft ohne Ton.' "$tmp/game.log" ||
     fail "no sound device here, but the game did not say it plays silently: $(cat "$tmp/game.log")"
-  say "no sound device: the game said so and played silently"
+  ! grep -q '^ALSA lib' "$tmp/game.log" || fail "the ALSA library's own lines reached the terminal: $(cat "$tmp/game.log")"
+  say "no sound device: the game said so (and the sound libraries nothing) and played silently"
 fi
 
 # A moved installation still finds its data.

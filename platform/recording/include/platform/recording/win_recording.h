@@ -153,6 +153,7 @@ public:
 
     const std::vector<RecordedMessageBox>& MessageBoxes() const { return messageBoxes_; }
     const std::vector<RecordedDialog>& Dialogs() const { return dialogs_; }
+    // What was handed to the desktop's opener and opened.
     const std::vector<std::string>& OpenedWithShell() const { return opened_; }
 
     enum class ReadFailure { None, InputLostOnce, InputLostAlways, OtherError };
@@ -166,6 +167,7 @@ public:
         bool acquire = false;
         ReadFailure read = ReadFailure::None;
         bool fullScreen = false;  // the window system refuses full screen
+        bool openWithShell = false;  // the desktop has no opener, or it fails
     };
     Failures failures;
 

@@ -10,3 +10,11 @@
 bool SetSdlFullScreen(WindowObject& window, bool fullScreen);
 // The window goes away: what full screen kept of it goes too.
 void ForgetSdlFullScreen(WindowObject& window);
+
+// The size a window of width x height opens at on a screen whose usable area
+// (the screen less its panels) is areaWidth x areaHeight: its own where it
+// fits, else the largest of its aspect that fits.
+struct WindowSize {
+    int width = 0, height = 0;
+};
+WindowSize FitWindowSize(int width, int height, int areaWidth, int areaHeight);
