@@ -21,6 +21,9 @@ namespace {
 
 Game* currentGame = nullptr;
 HACCEL accelerators = nullptr;
+// The last tick's keys ended the title flight: a press of the pad's Start
+// read then is the one that ended it.
+bool titleEndedThisTick = false;
 
 constexpr UINT kStartUpMessageStyle = MB_OK | MB_ICONHAND | MB_SETFOREGROUND;
 
@@ -159,11 +162,14 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Game& game = CurrentGame();
     Shell& shell = game.shell;
     switch (message) {
-        case WM_TIMER:
+        case WM_TIMER: {
+            const bool title = game.race.titleShowing == 1;
             game.keyboard.Poll(shell.mainWindow, game.controls);
             game.race.ApplyControls();
+            titleEndedThisTick = title && game.race.titleShowing == 0;
             game.race.Frame();
             break;
+        }
         case WM_PAINT:
             game.race.Frame();
             ValidateRect(window, nullptr);
@@ -184,7 +190,8 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
                 // The pad's Start ends the title flight when that is its
                 // action; everywhere else it opens the menu bar.
                 const bool endsTitle = game.settings.pad.buttons[PAD_ACTION_START] == PAD_START;
-                if (!(game.race.titleShowing == 1 && endsTitle)) OpenMenuBarForKeys(window);
+                const bool title = game.race.titleShowing == 1 || titleEndedThisTick;
+                if (!(title && endsTitle)) OpenMenuBarForKeys(window);
                 return 0;
             }
             [[fallthrough]];

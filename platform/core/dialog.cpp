@@ -102,6 +102,7 @@ INT_PTR MessageBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 }
 
 void StartLetterPicker(ControlRuntime& c);
+int FirstPadFocus(const DialogRuntime& d);
 
 INT_PTR RunModal(const DialogTemplate& tmpl, HWND owner, DLGPROC proc, LPARAM initParam, bool messageBox,
                  UINT messageBoxType) {
@@ -171,10 +172,13 @@ INT_PTR RunModal(const DialogTemplate& tmpl, HWND owner, DLGPROC proc, LPARAM in
             }
         }
     }
-    // Reached by a pad, a field to type into is a letter picker at once.
-    if (d.padFocus && d.focusControl >= 0 && d.controls[d.focusControl].kind == ControlRuntime::Kind::Edit &&
-        PadFocusable(d.controls[d.focusControl]))
-        StartLetterPicker(d.controls[d.focusControl]);
+    // Reached by a pad: the focus is where the pad can work it, and a field
+    // to type into is a letter picker at once.
+    if (d.padFocus) {
+        d.focusControl = FirstPadFocus(d);
+        if (d.focusControl >= 0 && d.controls[d.focusControl].kind == ControlRuntime::Kind::Edit)
+            StartLetterPicker(d.controls[d.focusControl]);
+    }
 
     bool fellBack = false;
     while (!d.ended) {
@@ -421,29 +425,34 @@ int FirstPadFocus(const DialogRuntime& d) {
     return -1;
 }
 
-// The control the focus moves to from `from` in a direction: the nearest
-// whose centre lies that way, a step across counting twice a step along;
-// -1 when there is none.
+// The control the focus moves to from `from` in a direction: among those
+// whose centre lies that way, the nearest of those in the same row (or
+// column), else the nearest counting a step across twice; -1 when there is
+// none. In dialog units.
 int NextPadFocus(const DialogRuntime& d, int from, PadNav nav) {
-    auto centre = [&](int i) {
-        const DialogItemTemplate& item = d.controls[i].item;
-        return std::pair<long, long>(2L * item.x + item.cx, 2L * item.y + item.cy);
+    const bool vertical = nav == PadNav::Up || nav == PadNav::Down;
+    const int sign = nav == PadNav::Up || nav == PadNav::Left ? -1 : 1;
+    // A control's extent along the move and across it.
+    auto along = [&](const DialogItemTemplate& item) {
+        return vertical ? std::pair<long, long>(item.y, item.y + item.cy) : std::pair<long, long>(item.x, item.x + item.cx);
     };
-    const auto [x0, y0] = centre(from);
+    auto across = [&](const DialogItemTemplate& item) {
+        return vertical ? std::pair<long, long>(item.x, item.x + item.cx) : std::pair<long, long>(item.y, item.y + item.cy);
+    };
+    const DialogItemTemplate& start = d.controls[from].item;
+    const auto [a0, a1] = along(start);
+    const auto [c0, c1] = across(start);
     int best = -1;
     long bestScore = 0;
     for (int i = 0; i < static_cast<int>(d.controls.size()); ++i) {
         if (i == from || !PadFocusable(d.controls[i])) continue;
-        const auto [x, y] = centre(i);
-        long along = 0, across = 0;
-        switch (nav) {
-            case PadNav::Up: along = y0 - y, across = x - x0; break;
-            case PadNav::Down: along = y - y0, across = x - x0; break;
-            case PadNav::Left: along = x0 - x, across = y - y0; break;
-            default: along = x - x0, across = y - y0; break;
-        }
-        if (along <= 0) continue;
-        const long score = along + 2 * (across < 0 ? -across : across);
+        const DialogItemTemplate& item = d.controls[i].item;
+        const auto [b0, b1] = along(item);
+        const auto [e0, e1] = across(item);
+        const long distance = sign * ((b0 + b1) - (a0 + a1));  // between the centres, doubled
+        if (distance <= 0) continue;
+        const long gap = std::max<long>(0, std::max(e0 - c1, c0 - e1));  // 0 in the same row
+        const long score = (gap > 0 ? 1000000L : 0L) + distance + 4 * gap;
         if (best < 0 || score < bestScore) best = i, bestScore = score;
     }
     return best;

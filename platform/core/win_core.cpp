@@ -122,6 +122,7 @@ void DropWindowState() {
     state.quitPosted = false;
     state.quitCode = 0;
     state.modalStack.clear();
+    state.padInput = false;
     ++state.activity;
 }
 

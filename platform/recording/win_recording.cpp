@@ -379,6 +379,13 @@ void DialogDriver::PressKey(UINT virtualKey) {
 void DialogDriver::CloseBox() { ::CloseBox(dialog_); }
 
 bool DialogDriver::Closed() const { return dialog_.ended; }
+
+int DialogDriver::PadFocusId() const {
+    if (!dialog_.padFocus || dialog_.focusControl < 0 ||
+        static_cast<std::size_t>(dialog_.focusControl) >= dialog_.controls.size())
+        return 0;
+    return dialog_.controls[dialog_.focusControl].item.id;
+}
 INT_PTR DialogDriver::Result() const { return dialog_.result; }
 
 void DialogDriver::RunFor(DWORD milliseconds) {

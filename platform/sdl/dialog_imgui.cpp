@@ -345,10 +345,18 @@ struct TypedInto {
 // Control characters go as always; a letter the code page cannot hold is
 // refused, and the dialog told.
 int TextFilter(ImGuiInputTextCallbackData* data) {
+    auto* into = static_cast<TypedInto*>(data->UserData);
+    if (data->EventFlag == ImGuiInputTextFlags_CallbackAlways) {
+        // Text set from outside (a pad's letter picker): typing goes on at its end.
+        if (into && into->dialog->cursorToEnd == static_cast<int>(into->index)) {
+            data->CursorPos = data->SelectionStart = data->SelectionEnd = data->BufTextLen;
+            into->dialog->cursorToEnd = -1;
+        }
+        return 0;
+    }
     if (data->EventFlag != ImGuiInputTextFlags_CallbackCharFilter) return 0;
     if (data->EventChar < 0x20) return 1;
     if (HasWindows1252Byte(data->EventChar)) return 0;
-    const auto* into = static_cast<const TypedInto*>(data->UserData);
     if (into) PostToQueue(into->dialog->window, kUiCharRefused, into->index, 0);
     return 1;
 }
@@ -555,6 +563,7 @@ void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
                 if (ImGui::GetActiveID() == ImGui::GetID(label.c_str())) {
                     ImGui::ClearActiveID();
                     d.focusApplied = false;
+                    d.cursorToEnd = static_cast<int>(i);
                 }
             }
             ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(3.0f, std::min(padY, 3.0f)));
@@ -565,7 +574,7 @@ void DrawControl(DialogRuntime& d, size_t i, const ImVec2& origin) {
                 ImGui::SetKeyboardFocusHere();
                 d.focusApplied = true;
             }
-            ImGuiInputTextFlags flags = ImGuiInputTextFlags_CallbackCharFilter;
+            ImGuiInputTextFlags flags = ImGuiInputTextFlags_CallbackCharFilter | ImGuiInputTextFlags_CallbackAlways;
             if (c.readOnly) flags |= ImGuiInputTextFlags_ReadOnly;
             TypedInto into{&d, i};
             if (ImGui::InputText(label.c_str(), &buffer, flags, TextFilter, &into)) c.text = Windows1252FromUtf8(buffer);

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/dinput.h"
+#include "platform/core/win_core.h"
 #include "platform/sdl/native_window.h"
 #include "platform/win.h"
 #include "platform/port/win_resources.h"
@@ -842,6 +843,58 @@ TEST_F(SdlWindowTest, ALetterTheTableCannotKeepIsRefusedWithALineThatSaysWhy) {
     EXPECT_STREQ(buffer, "uk\xE4");
     ASSERT_FALSE(shot.empty());
     WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_name_refused.png", shot, frameWidth, frameHeight);
+}
+
+// The name entry reached by a pad: the field is a letter picker, its letter
+// boxed; what the pad picks shows at once, and a keyboard can still type on
+// after it.
+TEST_F(SdlWindowTest, ThePadsLetterPickerShowsWhatItPicksAndTheKeyboardTypesOn) {
+    Show();
+    SetTimer(window, 0, 40, nullptr);
+    static HWND entry;
+    entry = nullptr;
+    std::vector<std::string> fields;
+    std::vector<unsigned char> shot;
+    int frame = 0;
+    auto fieldText = [] {
+        char text[256] = {};
+        GetDlgItemTextA(entry, IDC_NAME_ENTRY, text, sizeof text);
+        return std::string(text);
+    };
+    onTick = [&] {
+        Frame(frame == 12 ? &shot : nullptr);
+        if (!entry) return;
+        ++frame;
+        if (frame == 2) fields.push_back(fieldText());
+        if (frame == 3 || frame == 4) PostMessageA(entry, kUiPad, static_cast<WPARAM>(PadNav::Up), 0);
+        if (frame == 5) PostMessageA(entry, kUiPad, static_cast<WPARAM>(PadNav::Right), 0);
+        if (frame == 6) PostMessageA(entry, kUiPad, static_cast<WPARAM>(PadNav::Down), 0);
+        if (frame == 10) fields.push_back(fieldText());
+        if (frame == 14) {
+            SDL_Event e{};
+            e.type = SDL_TEXTINPUT;
+            e.text.windowID = SDL_GetWindowID(native);
+            std::snprintf(e.text.text, sizeof e.text.text, "%s", "x");
+            ASSERT_EQ(SDL_PushEvent(&e), 1);
+        }
+        if (frame == 18) {
+            fields.push_back(fieldText());
+            SendMessageA(entry, WM_COMMAND, IDOK, 0);
+        }
+    };
+    State().padInput = true;  // the player came here with a pad
+    char buffer[256] = "Gl\xFC" "ckwunsch";
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_NAME_ENTRY), window,
+                    [](HWND d, UINT message, WPARAM wParam, LPARAM lParam) -> INT_PTR {
+                        if (message == WM_INITDIALOG) entry = d;
+                        return NameEntryProc(d, message, wParam, lParam);
+                    },
+                    reinterpret_cast<LPARAM>(buffer));
+    State().padInput = false;
+    // An A to start with; up twice to C; right to a blank; down to the last letter.
+    EXPECT_EQ(fields, (std::vector<std::string>{"A", "C-", "C-x"}));
+    ASSERT_FALSE(shot.empty());
+    WritePng(std::string(TARVIK_BINARY_DIR) + "/platform_letter_picker.png", shot, frameWidth, frameHeight);
 }
 
 // The lighting dialog's trackbars worked with the real mouse and keyboard:

@@ -107,6 +107,7 @@ struct DialogRuntime {
     UINT messageBoxType = 0;
     // Drawing-side state kept between frames.
     std::vector<std::string> editBuffers;  // UTF-8 copies of the edit fields
+    int cursorToEnd = -1;  // an edit field whose text changed from outside: its cursor goes to the end
     // The trackbar the mouse button went down on, while the button is held.
     struct TrackbarMouse {
         int index = -1;            // -1: none

@@ -72,6 +72,9 @@ public:
     void CloseBox();
 
     bool Closed() const;
+    // The control a pad has given the focus (framed on screen), 0 while no
+    // pad works the dialog.
+    int PadFocusId() const;
     INT_PTR Result() const;
 
     // Lets `milliseconds` of virtual time pass with the dialog open; the due
