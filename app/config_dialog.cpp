@@ -240,10 +240,11 @@ INT_PTR ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
                 case IDOK:
                     game.settings = draft.settings;
                     ApplySettings(game);
-                    if (!game.settingsFile.empty() && !SaveSettings(game.settingsFile, game.settings)) {
+                    if (!game.SaveSettingsFile()) {
                         const std::string text = "Die Einstellungen gelten, konnten aber nicht gespeichert werden:\r" +
                                                  game.settingsFile;
                         MessageBoxA(dialog, text.c_str(), game.shell.appTitle, MB_OK | MB_ICONEXCLAMATION);
+                        game.notSavedTold[int(SavedFile::Settings)] = true;  // said in the dialog's own words
                     }
                     Close(dialog, IDOK);
                     return TRUE;
@@ -283,9 +284,11 @@ void ToggleFullScreen(Game& game) {
     const bool on = !IsWindowFullScreen(window);
     if (!SetWindowFullScreen(window, on ? TRUE : FALSE)) return;
     game.settings.fullScreen = on;
-    if (!game.settingsFile.empty() && !SaveSettings(game.settingsFile, game.settings))
+    if (!game.SaveSettingsFile()) {
         std::fprintf(stderr, "Tarvik 3D: Die Einstellungen \"%s\" konnten nicht gespeichert werden.\n",
                      game.settingsFile.c_str());
+        game.TellNotSaved(SavedFile::Settings, game.settingsFile, window);
+    }
 }
 
 bool IsFullScreenKey(UINT message, WPARAM wParam, LPARAM lParam) {
