@@ -184,9 +184,9 @@ SaveLock::SaveLock(const std::string& path, std::chrono::milliseconds wait) : lo
         // A file system without locks saves as it always did, without a word.
         if (busy || locked)
             std::fprintf(stderr,
-                         "Tarvik 3D: \"%s\" ist seit %lld Sekunden von einem anderen Spiel gesperrt; es wird "
-                         "trotzdem gespeichert.\n",
-                         lockFile_.c_str(), static_cast<long long>((wait.count() + 999) / 1000));
+                         "Tarvik 3D: \"%s\" bleibt von einem anderen Spiel gesperrt; es wird ohne die Sperre "
+                         "gespeichert.\n",
+                         lockFile_.c_str());
         return;
     }
 }
