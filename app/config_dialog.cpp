@@ -261,10 +261,11 @@ INT_PTR ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
                 case IDOK:
                     game.settings = draft.settings;
                     ApplySettings(game);
-                    if (!game.settingsFile.empty() && !SaveSettings(game.settingsFile, game.settings)) {
+                    if (!game.SaveSettingsFile()) {
                         const std::string text = "Die Einstellungen gelten, konnten aber nicht gespeichert werden:\r" +
                                                  game.settingsFile;
                         MessageBoxA(dialog, text.c_str(), game.shell.appTitle, MB_OK | MB_ICONEXCLAMATION);
+                        game.notSavedTold[int(SavedFile::Settings)] = true;  // said in the dialog's own words
                     }
                     Close(dialog, IDOK);
                     return TRUE;
@@ -310,8 +311,9 @@ void ToggleFullScreen(Game& game) {
 
 bool SaveGameSettings(Game& game) {
     if (game.settingsFile.empty()) return true;
-    if (SaveSettings(game.settingsFile, game.settings)) return true;
+    if (game.SaveSettingsFile()) return true;
     std::fprintf(stderr, "Tarvik 3D: Die Einstellungen \"%s\" konnten nicht gespeichert werden.\n",
                  game.settingsFile.c_str());
+    game.TellNotSaved(SavedFile::Settings, game.settingsFile, game.shell.mainWindow);
     return false;
 }

@@ -41,6 +41,9 @@ struct GameFiles {
     std::string settings;
 };
 
+// The files whose failed save the player is told of.
+enum class SavedFile { Highscores, Settings, Count };
+
 class Game {
 public:
     explicit Game(const GameFiles& files = GameFiles());
@@ -58,6 +61,21 @@ public:
     // start-up and the configuration dialog apply them.
     std::string settingsFile;
     GameSettings settings;
+    // The settings as this game last read or saved them: a save writes what
+    // changed since, and leaves the rest to what the file holds (another game
+    // may have saved meanwhile).
+    GameSettings savedSettings;
+
+    // Saves the settings to their file (see SaveSettings); false when they
+    // could not be saved. Without a file there is nothing to save.
+    bool SaveSettingsFile();
+
+    // Tells the player in a message box that a file could not be saved, the
+    // first time for each kind of file in this run; the terminal has its line
+    // from the caller. `owner` is the window it belongs to, or none.
+    void TellNotSaved(SavedFile file, const std::string& path, HWND owner);
+    // Whether the player was told, by TellNotSaved or by a dialog's own words.
+    bool notSavedTold[int(SavedFile::Count)] = {};
 
     // The global objects, in their order of construction.
     DrawStats drawStats;

@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
+#include <map>
+#include <set>
+#include <utility>
 
 #include "platform/dinput.h"
 #include "platform/win.h"
@@ -182,6 +185,152 @@ bool ButtonsDiffer(const PadSettings& pad) {
 
 // Files this long are no settings of the game's.
 constexpr std::size_t kMaxFileBytes = 64 * 1024;
+
+enum class SettingsText { Missing, Read, Unreadable, NoFile, TooLarge };
+
+// The text of the settings file at path. Opened without blocking, so that a
+// pipe named like the file cannot hang the start.
+SettingsText ReadSettingsText(const std::string& path, std::string* text) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? SettingsText::Missing : SettingsText::Unreadable;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return SettingsText::NoFile;
+    }
+    char chunk[4096];
+    bool failed = false;
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) failed = true;
+        if (n <= 0) break;
+        text->append(chunk, static_cast<std::size_t>(n));
+        if (text->size() > kMaxFileBytes) break;
+    }
+    ::close(fd);
+    if (failed) return SettingsText::Unreadable;
+    if (text->size() > kMaxFileBytes) return SettingsText::TooLarge;
+    return SettingsText::Read;
+}
+
+// One line of a settings text as a save's merge sees it: every section and
+// every "name = value" alike, whatever the game knows of them.
+struct IniLine {
+    std::string text;     // as written, without its line end
+    std::string section;  // lower case; "" before the first header
+    std::string key;      // a setting's name as written; "" for other lines
+    std::string name;     // the same in lower case, as the reading compares it
+    std::string value;
+    bool header = false;
+};
+
+std::vector<IniLine> IniLines(const std::string& text) {
+    std::vector<IniLine> lines;
+    std::string section;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        IniLine l;
+        l.text = text.substr(at, end - at);
+        if (!l.text.empty() && l.text.back() == '\r') l.text.pop_back();
+        at = end + 1;
+        const std::string line = Trimmed(l.text);
+        if (!line.empty() && line.front() == '[') {
+            section = line.back() == ']' ? Lower(Trimmed(line.substr(1, line.size() - 2))) : Lower(line);
+            l.header = true;
+        } else if (!line.empty() && line[0] != '#' && line[0] != ';') {
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos) {
+                l.key = Trimmed(line.substr(0, equals));
+                l.name = Lower(l.key);
+                l.value = Trimmed(line.substr(equals + 1));
+            }
+        }
+        l.section = section;
+        lines.push_back(std::move(l));
+    }
+    return lines;
+}
+
+using IniName = std::pair<std::string, std::string>;  // section, name
+
+// Whether the game can use value for the setting, as it stands alone.
+bool Usable(const IniName& setting, const std::string& value) {
+    std::vector<std::string> problems;
+    ParseSettings("[" + setting.first + "]\n" + setting.second + " = " + value + "\n", "", &problems);
+    return problems.empty();
+}
+
+// The text a save writes: this game's settings as FormatSettings lays them
+// out, each value as the file holds it now (with takeFile, where the game
+// can use it) unless this game changed it from baseline, then every
+// setting and section the file holds that this game does not know, as it
+// stands there. No baseline makes every value this game's.
+std::string MergedText(const GameSettings& settings, const GameSettings* baseline, const std::string& fileText,
+                       bool takeFile) {
+    const std::vector<IniLine> own = IniLines(FormatSettings(settings));
+    std::map<IniName, std::string> before;
+    if (baseline)
+        for (const IniLine& l : IniLines(FormatSettings(*baseline)))
+            if (!l.name.empty()) before[{l.section, l.name}] = l.value;
+    std::set<IniName> known;
+    std::set<std::string> knownSections;
+    std::map<std::string, std::size_t> lastLineOf;  // where each section of this game's text ends
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        knownSections.insert(own[i].section);
+        if (!own[i].name.empty()) known.insert({own[i].section, own[i].name});
+        if (!Trimmed(own[i].text).empty()) lastLineOf[own[i].section] = i;
+    }
+
+    std::map<IniName, std::string> onFile;  // the last value of each, as the reading takes it
+    std::map<std::string, std::string> foreign;  // lines of what this game does not know, by section
+    std::vector<std::string> foreignSections;    // in the file's order, each with its header
+    std::map<std::string, std::string> headerOf;
+    for (const IniLine& l : IniLines(fileText)) {
+        if (l.header && !knownSections.count(l.section) && !headerOf.count(l.section)) {
+            headerOf[l.section] = Trimmed(l.text);
+            foreignSections.push_back(l.section);
+        }
+        if (l.name.empty()) continue;
+        onFile[{l.section, l.name}] = l.value;
+        if (!known.count({l.section, l.name})) foreign[l.section] += Trimmed(l.text) + "\n";
+    }
+
+    std::string text;
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        const IniLine& l = own[i];
+        if (l.name.empty()) {
+            text += l.text + "\n";
+        } else {
+            const IniName setting{l.section, l.name};
+            std::string value = l.value;
+            const auto file = onFile.find(setting);
+            if (takeFile && baseline && before[setting] == value && file != onFile.end() &&
+                Usable(setting, file->second))
+                value = file->second;
+            text += l.key + " = " + value + "\n";
+        }
+        if (lastLineOf[l.section] == i) text += foreign[l.section];
+    }
+    for (const std::string& section : foreignSections) text += "\n" + headerOf[section] + "\n" + foreign[section];
+    return text;
+}
+
+// What a save writes over fileText. Values of the file that together with
+// this game's would make the settings unusable (one key for two actions)
+// are not taken: this game's stand for all it knows.
+std::string MergeSettingsText(const GameSettings& settings, const GameSettings* baseline,
+                              const std::string& fileText) {
+    const std::string merged = MergedText(settings, baseline, fileText, true);
+    if (!baseline) return merged;
+    const std::string own = MergedText(settings, baseline, fileText, false);
+    std::vector<std::string> mergedProblems, ownProblems;
+    ParseSettings(merged, "", &mergedProblems);
+    ParseSettings(own, "", &ownProblems);
+    return mergedProblems.size() > ownProblems.size() ? own : merged;
+}
 
 }  // namespace
 
@@ -452,35 +601,27 @@ GameSettings LoadSettings(const std::string& path, std::vector<std::string>* pro
         if (problems) problems->push_back("Tarvik 3D: " + path + " " + why + "; es gelten die Vorgaben.");
         return GameSettings();
     };
-    // Opened without blocking, so that a pipe named like the file cannot hang the start.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? GameSettings() : unusable("l\u00e4sst sich nicht lesen");
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return unusable("ist keine Datei");
-    }
     std::string text;
-    char chunk[4096];
-    bool failed = false;
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) failed = true;
-        if (n <= 0) break;
-        text.append(chunk, static_cast<std::size_t>(n));
-        if (text.size() > kMaxFileBytes) break;
+    switch (ReadSettingsText(path, &text)) {
+        case SettingsText::Missing: return GameSettings();
+        case SettingsText::Unreadable: return unusable("l\u00e4sst sich nicht lesen");
+        case SettingsText::NoFile: return unusable("ist keine Datei");
+        case SettingsText::TooLarge: return unusable("ist zu gro\u00df f\u00fcr Einstellungen");
+        case SettingsText::Read: break;
     }
-    ::close(fd);
-    if (failed) return unusable("l\u00e4sst sich nicht lesen");
-    if (text.size() > kMaxFileBytes) return unusable("ist zu gro\u00df f\u00fcr Einstellungen");
     return ParseSettings(text, path, problems);
 }
 
-bool SaveSettings(const std::string& path, const GameSettings& settings) {
+bool SaveSettings(const std::string& path, const GameSettings& settings, const GameSettings* baseline) {
     if (path.empty()) return false;
     if (!MakeFolders(FolderOf(path))) return false;
-    return ReplaceFile(path, FormatSettings(settings));
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(path, error);
+    // Held from reading the file to writing it, so that two games' saves never interleave.
+    const SaveLock lock(error ? path : real.string());
+    std::string fileText;
+    if (ReadSettingsText(path, &fileText) != SettingsText::Read) fileText.clear();
+    return ReplaceFile(path, MergeSettingsText(settings, baseline, fileText));
 }
 
 std::string UserSettingsFile(const std::string& xdgConfigHome, const std::string& home) {

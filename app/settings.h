@@ -95,7 +95,14 @@ GameSettings LoadSettings(const std::string& path, std::vector<std::string>* pro
 // Saves as high.dat is saved: through a temporary file renamed over the old
 // one, the folders made for the player alone. False when nothing could be
 // saved (the old file is then intact); always false for an empty path.
-bool SaveSettings(const std::string& path, const GameSettings& settings);
+//
+// Two games may run at once, so the save merges field by field, under a
+// SaveLock on the file: a value this game changed from `baseline` (the
+// settings as it last read or saved them) is written as this game has it,
+// any other as the file holds it now (when the game can use it), and every
+// setting and section of the file that this game does not know stays as it
+// stands. Without a baseline every value the game knows is this game's.
+bool SaveSettings(const std::string& path, const GameSettings& settings, const GameSettings* baseline = nullptr);
 
 // The player's settings file under the XDG rules: $XDG_CONFIG_HOME when it is
 // an absolute path, else ~/.config; empty when neither can be found.

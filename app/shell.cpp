@@ -152,6 +152,7 @@ void RunExitSequence(Game& game) {
     game.car.UpdatePose();
     BuildCreditsPage(game.credits, 0);
     game.race.endingShowing = 1;
+    game.highscores.Refresh();  // what another game saved meanwhile, so the list and the place are today's
     if (HighscoreDialogs* dialogs = game.highscores.Dialogs()) dialogs->ShowList(game.highscores);
     std::uint32_t fastest = 0;
     if (game.race.FastestLap(&fastest)) game.highscores.Insert(fastest);

@@ -2,11 +2,14 @@
 #include "scores/file_save.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace {
@@ -124,4 +127,74 @@ bool MakeFolders(const std::string& path) {
     }
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+namespace {
+
+// Opens the lock file, making it if need be; -1 when the folder takes none.
+int OpenLockFile(const std::string& lockFile) {
+    struct stat dir {};
+    // As ReplaceFile: a folder without any write permission was made so on
+    // purpose, also for a player whose privileges would pass over it.
+    if (::stat(FolderOf(lockFile).c_str(), &dir) != 0 || (dir.st_mode & 0222) == 0) return -1;
+    int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+    // Another player's lock file in a shared folder: locking needs no write access.
+    if (fd < 0 && errno == EACCES) fd = ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether fd is still the file the lock file's name stands for: the holder
+// before us removes the file as it lets go, and a lock on a removed file
+// keeps nobody else out.
+bool StillNamed(int fd, const std::string& lockFile) {
+    struct stat open {}, named {};
+    return ::fstat(fd, &open) == 0 && ::lstat(lockFile.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+           open.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+SaveLock::SaveLock(const std::string& path, std::chrono::milliseconds wait) : lockFile_(path + ".lock") {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point giveUp = Clock::now() + wait;
+    for (;;) {
+        const int fd = OpenLockFile(lockFile_);
+        if (fd < 0) return;
+        bool locked = false, busy = false;
+        for (;;) {
+            locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            busy = !locked && (errno == EWOULDBLOCK || errno == EINTR);
+            if (!busy || Clock::now() >= giveUp) break;
+            const timespec pause{0, 20 * 1000 * 1000};
+            ::nanosleep(&pause, nullptr);
+        }
+        if (locked && StillNamed(fd, lockFile_)) {
+            fd_ = fd;
+            return;
+        }
+        ::close(fd);
+        // The file was removed meanwhile by the holder before: lock the one there now.
+        if (locked && Clock::now() < giveUp) continue;
+        // A file system without locks saves as it always did, without a word.
+        if (busy || locked)
+            std::fprintf(stderr,
+                         "Tarvik 3D: \"%s\" bleibt von einem anderen Spiel gesperrt; es wird ohne die Sperre "
+                         "gespeichert.\n",
+                         lockFile_.c_str());
+        return;
+    }
+}
+
+SaveLock::~SaveLock() {
+    if (fd_ < 0) return;
+    // Removed while still held, so that whoever opened it meanwhile sees
+    // that it is gone once it gets the lock, and takes the next one.
+    ::unlink(lockFile_.c_str());
+    ::close(fd_);
 }

@@ -61,6 +61,77 @@ float ParseTime(std::string_view text) {
     return reread;
 }
 
+using FileStamp = HighscoreTable::FileStamp;
+
+// Files of the table's size and more are kept whole in their stamp; a
+// table of five rows of the longest names is far below it.
+constexpr std::size_t kStampBytes = 64 * 1024;
+
+// Adds bytes to a stamp: its length, an FNV-1a checksum, and the bytes
+// themselves while there are few.
+void Account(FileStamp& stamp, const char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        stamp.checksum ^= static_cast<unsigned char>(data[i]);
+        stamp.checksum *= 0x100000001b3ull;
+    }
+    stamp.size += size;
+    if (stamp.size <= kStampBytes)
+        stamp.bytes.append(data, size);
+    else
+        stamp.bytes.clear();
+}
+
+FileStamp NewStamp(FileStamp::Kind kind) {
+    FileStamp stamp;
+    stamp.kind = kind;
+    stamp.checksum = 0xcbf29ce484222325ull;
+    return stamp;
+}
+
+FileStamp StampOf(const std::string& content) {
+    FileStamp stamp = NewStamp(FileStamp::Kind::Read);
+    Account(stamp, content.data(), content.size());
+    return stamp;
+}
+
+// The bytes of an open file, one at a time for the row reader; every byte
+// read goes into the stamp, and Finish reads the rest for it.
+class ByteSource {
+public:
+    ByteSource(int fd, FileStamp& stamp) : fd_(fd), stamp_(stamp) {}
+    int Get() {
+        if (at_ == end_ && !Fill()) return EOF;
+        return static_cast<unsigned char>(buffer_[at_++]);
+    }
+    void Finish() {
+        while (Fill()) at_ = end_;
+        if (failed_) stamp_.kind = FileStamp::Kind::Unreadable;
+    }
+
+private:
+    bool Fill() {
+        if (failed_ || done_) return false;
+        ssize_t n = 0;
+        do n = ::read(fd_, buffer_, sizeof buffer_);
+        while (n < 0 && errno == EINTR);
+        if (n <= 0) {
+            failed_ = n < 0;
+            done_ = true;
+            return false;
+        }
+        at_ = 0;
+        end_ = static_cast<std::size_t>(n);
+        Account(stamp_, buffer_, end_);
+        return true;
+    }
+
+    int fd_;
+    FileStamp& stamp_;
+    char buffer_[4096];
+    std::size_t at_ = 0, end_ = 0;
+    bool failed_ = false, done_ = false;
+};
+
 // Reads one line of the file into a row and returns false at the end of the
 // file. White space before the time, line ends included, is skipped, as the
 // first version of the game skipped it: a blank line is no row and does not
@@ -69,16 +140,16 @@ float ParseTime(std::string_view text) {
 // last line may lack it). Before the first comma stands the time (see
 // ParseTime); after it, the name, of which the first MaxNameLength characters
 // are kept. A line without a comma is all time and has an empty name.
-bool ReadRow(std::FILE* file, HighscoreEntry& row) {
-    int c = std::getc(file);
-    while (c == '\n' || (c != EOF && IsBlank(static_cast<char>(c)))) c = std::getc(file);
+bool ReadRow(ByteSource& file, HighscoreEntry& row) {
+    int c = file.Get();
+    while (c == '\n' || (c != EOF && IsBlank(static_cast<char>(c)))) c = file.Get();
     if (c == EOF) return false;
     std::string number;
     bool numberTooLong = false;
     bool inName = false;
     std::string name;
     bool pendingCr = false;
-    for (; c != EOF && c != '\n'; c = std::getc(file)) {
+    for (; c != EOF && c != '\n'; c = file.Get()) {
         if (!inName) {
             if (c == ',') {
                 inName = true;
@@ -112,31 +183,66 @@ bool ReadRow(std::FILE* file, HighscoreEntry& row) {
 
 
 
-enum class TableFile { Read, Missing, Unreadable };
-
 // Reads the rows of the table file at path into rows (which the caller has
-// cleared). Missing when no file is there at all, so that the caller may
-// look elsewhere; a file that is there but cannot be read leaves the rows
-// empty. Opened without blocking so that a pipe or device named like the
-// table cannot hang the start; only a regular file is read.
-TableFile ReadTable(const std::string& path, HighscoreEntry (&rows)[HighscoreTable::RowCount]) {
+// cleared) and returns the file's stamp. Missing when no file is there at
+// all, so that the caller may look elsewhere; a file that is there but
+// cannot be read leaves the rows empty. Opened without blocking so that a
+// pipe or device named like the table cannot hang the start; only a regular
+// file is read.
+FileStamp ReadTable(const std::string& path, HighscoreEntry (&rows)[HighscoreTable::RowCount]) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT ? TableFile::Missing : TableFile::Unreadable;
+    if (fd < 0) return NewStamp(errno == ENOENT ? FileStamp::Kind::Missing : FileStamp::Kind::Unreadable);
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return TableFile::Unreadable;
+        return NewStamp(FileStamp::Kind::Unreadable);
     }
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (!file) {
-        ::close(fd);
-        return TableFile::Unreadable;
-    }
+    FileStamp stamp = NewStamp(FileStamp::Kind::Read);
+    ByteSource file(fd, stamp);
     for (HighscoreEntry& row : rows) {
         if (!ReadRow(file, row)) break;
     }
-    std::fclose(file);
-    return TableFile::Read;
+    file.Finish();
+    ::close(fd);
+    return stamp;
+}
+
+// The table as it stands on disk: the rows of the file, or of the installed
+// table while the player has none, and the stamp of the file.
+struct OnDisk {
+    HighscoreEntry rows[HighscoreTable::RowCount];
+    FileStamp stamp;
+};
+
+OnDisk ReadOnDisk(const std::string& fileName, const std::string& installedTable) {
+    OnDisk disk;
+    disk.stamp = ReadTable(fileName, disk.rows);
+    if (disk.stamp.kind == FileStamp::Kind::Missing && !installedTable.empty()) ReadTable(installedTable, disk.rows);
+    return disk;
+}
+
+// Whether the file changed since stamp was taken, so that what is there now
+// is merged rather than written over. A file that can no longer be read
+// shows nothing to merge: the table is written as it stands.
+bool ChangedOnDisk(const OnDisk& disk, const FileStamp& stamp) {
+    return disk.stamp.kind != FileStamp::Kind::Unreadable && !(disk.stamp == stamp);
+}
+
+// Empty rows (time 0.0, a lap of 0 ms among them) go below every lap.
+bool Faster(const HighscoreEntry& a, const HighscoreEntry& b) {
+    if (a.time == 0.0f) return false;
+    if (b.time == 0.0f) return true;
+    return a.time < b.time;
+}
+
+// The best rows of the file's and this game's new entries, the file's first
+// at equal times; a stable sort keeps each side's own order.
+void Merge(const HighscoreEntry (&fileRows)[HighscoreTable::RowCount], const std::vector<HighscoreEntry>& added,
+           HighscoreEntry (&rows)[HighscoreTable::RowCount]) {
+    std::vector<HighscoreEntry> all(std::begin(fileRows), std::end(fileRows));
+    all.insert(all.end(), added.begin(), added.end());
+    std::stable_sort(all.begin(), all.end(), Faster);
+    std::copy_n(all.begin(), HighscoreTable::RowCount, rows);
 }
 
 // The path with every link and dot resolved as far as it exists.
@@ -183,23 +289,46 @@ HighscoreTable::HighscoreTable(std::string file, std::string installed)
 HighscoreTable::~HighscoreTable() {
     if (fileName.empty()) return;
     // The window is gone by now; the terminal is the one place left to say
-    // that a new entry did not reach the file.
-    if (!Save())
+    // that a new entry did not reach the file, besides what the game does.
+    if (!Save()) {
         std::fprintf(stderr,
                      "Tarvik 3D: Die Bestenliste \"%s\" konnte nicht gespeichert werden; die Datei bleibt, wie "
                      "sie war.\n",
                      fileName.c_str());
+        if (saveFailed) saveFailed(fileName);
+    }
 }
 
 void HighscoreTable::Load() {
-    for (HighscoreEntry& row : rows) row = HighscoreEntry{};
-    if (ReadTable(fileName, rows) == TableFile::Missing && !installedTable.empty()) ReadTable(installedTable, rows);
+    OnDisk disk = ReadOnDisk(fileName, installedTable);
+    std::copy(std::begin(disk.rows), std::end(disk.rows), rows);
+    stamp = disk.stamp;
 }
 
-bool HighscoreTable::Save() const {
+void HighscoreTable::Refresh() {
+    if (fileName.empty()) return;
+    const OnDisk disk = ReadOnDisk(fileName, installedTable);
+    if (!ChangedOnDisk(disk, stamp)) return;
+    Merge(disk.rows, added, rows);
+    stamp = disk.stamp;
+}
+
+bool HighscoreTable::Save() {
     if (fileName.empty()) return false;
+    if (!installedTable.empty()) {
+        // A player's own table: never into the installation, whatever links
+        // or privileges would allow it.
+        if (LiesWithin(WhereSaved(fileName), FolderOf(installedTable))) return false;
+        if (!MakeFolders(FolderOf(fileName))) return false;
+    }
+    const SaveLock lock(WhereSaved(fileName));
+    HighscoreEntry saved[RowCount];
+    std::copy(std::begin(rows), std::end(rows), saved);
+    const OnDisk disk = ReadOnDisk(fileName, installedTable);
+    if (ChangedOnDisk(disk, stamp)) Merge(disk.rows, added, saved);
+
     std::string content;
-    for (const HighscoreEntry& row : rows) {
+    for (const HighscoreEntry& row : saved) {
         content += FormatFixed(row.time, 6);
         content += ',';
         const std::size_t length = ::strnlen(row.name, MaxNameLength);
@@ -207,13 +336,11 @@ bool HighscoreTable::Save() const {
         // Written as the Windows game wrote it, so files move between the two unchanged.
         content += "\r\n";
     }
-    if (!installedTable.empty()) {
-        // A player's own table: never into the installation, whatever links
-        // or privileges would allow it.
-        if (LiesWithin(WhereSaved(fileName), FolderOf(installedTable))) return false;
-        if (!MakeFolders(FolderOf(fileName))) return false;
-    }
-    return ReplaceFile(fileName, content);
+    if (!ReplaceFile(fileName, content)) return false;
+    std::copy(std::begin(saved), std::end(saved), rows);
+    stamp = StampOf(content);
+    added.clear();
+    return true;
 }
 
 void HighscoreTable::Insert(unsigned milliseconds) {
@@ -229,7 +356,10 @@ void HighscoreTable::Insert(unsigned milliseconds) {
     for (int row = RowCount - 1; row > place; --row) rows[row] = rows[row - 1];
     rows[place] = HighscoreEntry{};
     rows[place].time = t;
-    if (!dialogs) return;
+    if (!dialogs) {
+        added.push_back(rows[place]);
+        return;
+    }
 
     char buffer[256] = {};
     const std::string text = CongratulationText(t, place + 1);
@@ -237,5 +367,6 @@ void HighscoreTable::Insert(unsigned milliseconds) {
     dialogs->AskName(buffer);
     buffer[sizeof buffer - 1] = '\0';
     SetName(rows[place], std::string_view(buffer, ::strnlen(buffer, sizeof buffer)));
+    added.push_back(rows[place]);
     dialogs->ShowList(*this);
 }
