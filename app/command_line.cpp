@@ -85,6 +85,7 @@ std::string UsageText() {
            "  F2              Hupe\n"
            "  F3              Sound (ein/aus)\n"
            "  F4              Pause (ein/aus)\n"
+           "  F10, Alt        Men\u00fcleiste (mit den Pfeiltasten, Enter w\u00e4hlt, Esc schlie\u00dft)\n"
            "  F11, Alt+Enter  Vollbild (ein/aus)\n"
            "  F12             Debug-Anzeige (ein/aus)\n"
            "  Esc             Beenden des Spiels (Abspann, Bestenliste, Name f\u00fcr die Liste)\n"

@@ -23,6 +23,7 @@
 #include "app/window_keys.h"
 #include "platform/dinput.h"
 #include "platform/port/gamepad.h"
+#include "platform/port/menu_bar.h"
 #include "platform/win.h"
 #include "resources/resource.h"
 #include "resources/resources.h"
@@ -136,6 +137,10 @@ GameKeys KeysOfTheCode() {
                                  "WindowKeys (virtual key " + Hex(key.virtualKey) + ", command " +
                                      std::to_string(key.command) + ")"});
     }
+    for (const MenuBarKey& key : MenuBarKeys()) {
+        keys.keyboard.push_back({VirtualKeyName(key.virtualKey),
+                                 "MenuBarKeys (virtual key " + Hex(key.virtualKey) + ")"});
+    }
     const KeyBindings defaults;
     for (int action = 0; action < KEY_ACTION_COUNT; ++action) {
         const BYTE dik = KeyOf(defaults, KeyAction(action));
@@ -148,6 +153,10 @@ GameKeys KeysOfTheCode() {
         keys.pad.push_back({PadInputName(binding.input),
                             "PadBindingsOf the defaults (pad input " + std::to_string(binding.input) + ", as " + feeds +
                                 ")"});
+    }
+    for (const PadNavInput& nav : PadNavigation()) {
+        keys.pad.push_back({PadInputName(nav.input), "PadNavigation (pad input " + std::to_string(nav.input) +
+                                                         ", move " + std::to_string(static_cast<int>(nav.nav)) + ")"});
     }
     return keys;
 }

@@ -59,6 +59,7 @@ TEST(SettingsFile, BadValuesGiveTheirDefaultsEachWithOneLine) {
     const Case cases[] = {
         {"a key that is no key", "[keyboard]\naccelerate = Raketenantrieb\n"},
         {"a key the game keeps for itself", "[keyboard]\naccelerate = F1\n"},
+        {"F10, which opens the menu bar", "[keyboard]\ndebug = F10\n"},
         {"a pad button that is no button", "[gamepad]\naccelerate = Z9\n"},
         {"a volume beyond 100", "[sound]\nvolume = 250\n"},
         {"a volume that is no number", "[sound]\nvolume = laut\n"},

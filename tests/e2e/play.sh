@@ -12,7 +12,8 @@ set -euo pipefail
 game=$(realpath "$1") source=$(realpath "$2") artifacts=$(realpath -m "$3")
 if [ -z "${E2E_INNER:-}" ]; then
   export E2E_INNER=1
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  # A screen of today's most common size, for the full screen at the end.
+  exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
 fi
 
 mkdir -p "$artifacts"
@@ -64,6 +65,9 @@ quit_through_list() {  # which game
   end_game "$1"
 }
 
+# The games keep their settings in the work folder, never in the home of
+# whoever runs the tests: the second one keeps the lighting it is given.
+export XDG_CONFIG_HOME="$work/config-first"
 # The copy is named: without --data a game built in the source tree takes its data/.
 start_game 3
 # Without a desktop the software device's warning goes to the terminal, and
@@ -91,6 +95,9 @@ sleep 1
 hold Up 2.5
 img=$(shot 03-driving)
 expect_share "$img" 230x60+790+25 '#ffff00' 20% 0.02 "yellow read-outs"
+# At the size the window opens with, the read-outs are the original's: no outline.
+s=$(share "$img" 230x60+790+25 '#000000' 10%)
+awk -v s="$s" 'BEGIN { exit !(s < 0.002) }' || fail "the read-outs have an outline at the start size: share $s of black"
 expect_share "$img" 1024x300+0+440 '#8b5a2b' 35% 0.2 "wooden track"
 
 # F12 toggles on every tick it is held: tap, for varying lengths, until the
@@ -173,6 +180,9 @@ sleep 1
 alive
 
 quit_through_list "the second game"
+grep -q '^headlight *= *[1-9]' "$XDG_CONFIG_HOME/tarvik3d/settings.ini" \
+  || fail "the lighting was not kept in the settings: $(cat "$XDG_CONFIG_HOME/tarvik3d/settings.ini" 2>&1)"
+echo "e2e: the lighting kept: $(grep -A3 '^\[lighting\]' "$XDG_CONFIG_HOME/tarvik3d/settings.ini" | tr '\n' ' ')"
 
 # A third game: F4 pauses the race while the car is driving, and F11 takes the
 # window to full screen. Its settings go to the work folder, so the full
@@ -207,9 +217,23 @@ awk -v s="$s" 'BEGIN { exit !(s < 0.01) }' || fail "the Pause read-out stayed af
 xdotool key F11
 sleep 2
 alive
+xdotool mousemove 900 500
+sleep 0.5
 img=$(shot 13-full-screen)
-expect_share "$img" 1280x300+0+700 '#8b5a2b' 35% 0.2 "wooden track down to the full screen's bottom"
-expect_share "$img" 300x70+980+25 '#ffff00' 20% 0.02 "yellow read-outs in the full screen's top right corner"
+expect_share "$img" 1920x300+0+750 '#8b5a2b' 35% 0.2 "wooden track down to the full screen's bottom"
+expect_share "$img" 420x90+1500+5 '#ffff00' 20% 0.02 "yellow read-outs in the full screen's top right corner"
+# Grown with the screen: the third line reaches below where the first size ends it.
+expect_share "$img" 420x16+1500+64 '#ffff00' 20% 0.02 "grown read-outs"
+expect_share "$img" 420x90+1500+5 '#000000' 10% 0.01 "the read-outs' dark outline"
+s=$(share "$img" 1920x10+0+2 '#d4d0c8' 5%)
+awk -v s="$s" 'BEGIN { exit !(s < 0.1) }' || fail "the menu bar shows in full screen: share $s"
+echo "e2e: no menu bar in full screen: share $s of its grey"
+xdotool mousemove 900 0
+sleep 0.6
+img=$(shot 14-full-screen-menu-bar)
+expect_share "$img" 1920x10+0+2 '#d4d0c8' 5% 0.8 "the menu bar with the mouse at the top edge"
+xdotool mousemove 900 500
+sleep 0.3
 quit_through_list "the third game"
 grep -q 'fullscreen *= *\(true\|yes\|1\|on\)' "$work/config/tarvik3d/settings.ini" \
   || fail "full screen not kept in the settings: $(cat "$work/config/tarvik3d/settings.ini" 2>&1)"

@@ -14,6 +14,7 @@ if [ -z "${E2E_INNER:-}" ]; then
 fi
 
 work=$(mktemp -d)
+export XDG_CONFIG_HOME="$work/config"  # never the settings of whoever runs the tests
 pid=
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "quit: FAILED: $*" >&2; exit 1; }
