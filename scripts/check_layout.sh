@@ -22,7 +22,7 @@ rules=(
   "resources;resources/ platform/[a-z0-9_]+\.h platform/port/;"
   "util3d;util3d/ platform/[a-z0-9_]+\.h platform/port/;png|jpeglib|zlib"
   "sound;sound/ platform/[a-z0-9_]+\.h;"
-  "scores;scores/ resources/ platform/[a-z0-9_]+\.h;"
+  "scores;scores/ resources/ platform/[a-z0-9_]+\.h platform/port/;"
   "race;race/ sound/ util3d/d3dx_math\.h platform/[a-z0-9_]+\.h;"
   "gfx;gfx/ util3d/ platform/[a-z0-9_]+\.h platform/port/;"
   "render;render/ race/ gfx/ sound/ util3d/ platform/[a-z0-9_]+\.h platform/port/;"

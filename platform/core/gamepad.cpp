@@ -125,7 +125,7 @@ void MergeGamepadKeys(BYTE keys[256]) {
             // Posted, so that what the dialog does runs from its loop, not
             // inside the game's keyboard read.
             if (!top.padNavigationHeld) PostToQueue(top.window, kUiPad, static_cast<WPARAM>(n.nav), 0);
-        } else if (Backend().MenuBarOpen()) {
+        } else if (menu) {
             Backend().MenuBarKey(MenuKeyOf(n.nav));
         }
     }

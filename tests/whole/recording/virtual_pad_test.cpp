@@ -40,6 +40,22 @@ public:
         SDL_JoystickSetVirtualButton(joystick_, button, down ? 1 : 0);
     }
     void Axis(SDL_GameControllerAxis axis, Sint16 value) { SDL_JoystickSetVirtualAxis(joystick_, axis, value); }
+    // A virtual trigger's raw axis runs from -32768 (released) to 32767.
+    void ReleaseTriggers() {
+        Axis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
+        Axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
+    }
+    // A press in an open dialog that the game's keyboard reads see: up, down
+    // and up again, each for a few ticks (a dialog that closes on the press
+    // leaves the last wait to the next one).
+    void Press(DialogDriver& d, SDL_GameControllerButton button) {
+        Button(button, false);
+        d.RunFor(80);
+        Button(button, true);
+        d.RunFor(120);
+        Button(button, false);
+        d.RunFor(120);
+    }
 
 private:
     int index_ = -1;
@@ -118,17 +134,7 @@ TEST(VirtualPadTest, TheWholeExitSequenceWithThePadAlone) {
     GameSession session(DataFolder(), files);
     session.UseGamepads(&SdlGamepads());
     RecordingPlatform& platform = session.platform;
-    // A press the game's keyboard reads see: up, down and up again, each for
-    // a few ticks (a dialog that closes on the press leaves the last wait to
-    // the next one).
-    auto press = [&](DialogDriver& d, SDL_GameControllerButton button) {
-        pad.Button(button, false);
-        d.RunFor(80);
-        pad.Button(button, true);
-        d.RunFor(120);
-        pad.Button(button, false);
-        d.RunFor(120);
-    };
+    auto press = [&](DialogDriver& d, SDL_GameControllerButton button) { pad.Press(d, button); };
     std::vector<int> listFocus;  // the control framed in each list as it opens
     std::string pickerAtOpen, picked;
     int entryFocus = 0;
@@ -155,8 +161,7 @@ TEST(VirtualPadTest, TheWholeExitSequenceWithThePadAlone) {
     ASSERT_TRUE(session.Start());
     Game& game = session.game();
     session.Device()->recording = false;
-    pad.Axis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
-    pad.Axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
+    pad.ReleaseTriggers();
     Autopilot pilot(game.course);
     bool backPressed = false;
     session.Play(4000, [&](std::uint64_t tick) {
@@ -198,14 +203,7 @@ TEST(VirtualPadTest, ThePadMovesThroughADialogAndActivatesWhatHasTheFocus) {
     ASSERT_TRUE(pad.Ready()) << SDL_GetError();
     GameSession session;
     session.UseGamepads(&SdlGamepads());
-    auto press = [&](DialogDriver& d, SDL_GameControllerButton button) {
-        pad.Button(button, false);
-        d.RunFor(80);
-        pad.Button(button, true);
-        d.RunFor(120);
-        pad.Button(button, false);
-        d.RunFor(120);
-    };
+    auto press = [&](DialogDriver& d, SDL_GameControllerButton button) { pad.Press(d, button); };
     struct Seen {
         int focus;
         int volume;
@@ -257,8 +255,7 @@ TEST(VirtualPadTest, ThePadMovesThroughADialogAndActivatesWhatHasTheFocus) {
     ASSERT_TRUE(session.Start());
     Game& game = session.game();
     session.Device()->recording = false;
-    pad.Axis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
-    pad.Axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
+    pad.ReleaseTriggers();
     session.Play(40, [&](std::uint64_t tick) {
         if (tick == 5) PostMessageA(game.shell.mainWindow, WM_COMMAND, IDM_CONFIGURATION, 0);
     });
@@ -286,8 +283,7 @@ TEST(VirtualPadTest, StartOpensTheMenuBarOutsideTheTitleFlight) {
     ASSERT_TRUE(session.Start());
     Game& game = session.game();
     session.Device()->recording = false;
-    pad.Axis(SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
-    pad.Axis(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
+    pad.ReleaseTriggers();
     int inTitle = -1, inRace = -1;
     session.Play(40, [&](std::uint64_t tick) {
         pad.Button(SDL_CONTROLLER_BUTTON_START, tick == 5 || tick == 20);
