@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/core/dsound_common.h"
+#include "platform/desktop/desktop.h"
 #include "platform/sdl/dsound_sdl.h"
 
 namespace {
@@ -66,6 +67,8 @@ IDirectSoundBuffer* MakeSound(IDirectSound8* device, WORD channels, DWORD rate, 
 
 int main() {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
+    // The game's own sound back-end, which no program has but the one that installs it.
+    InstallBackends(DesktopBackends());
     IDirectSound8* device = nullptr;
     if (FAILED(DirectSoundCreate8(nullptr, &device, nullptr))) {
         std::fprintf(stderr, "no audio device\n");

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "platform/desktop/desktop.h"
 #include "platform/win.h"
 #include "resources/resource.h"
 #include "resources/resources.h"
@@ -31,6 +32,8 @@ double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static
 }  // namespace
 
 int main() {
+    // The loop runs over the desktop's window system, as the game's does.
+    InstallBackends(DesktopBackends());
     RegisterGameResources();
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
