@@ -14,6 +14,7 @@
 #include "platform/core/dsound_common.h"
 #include "platform/desktop/desktop.h"
 #include "platform/sdl/dsound_sdl.h"
+#include "bench/quick.h"
 
 namespace {
 
@@ -65,7 +66,8 @@ IDirectSoundBuffer* MakeSound(IDirectSound8* device, WORD channels, DWORD rate, 
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool quick = QuickRun(argc, argv);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     // The game's own sound back-end, which no program has but the one that installs it.
     InstallBackends(DesktopBackends());
@@ -88,7 +90,7 @@ int main() {
     Meter meter;
     SetMixObserver(&Observe, &meter);
     for (IDirectSoundBuffer* s : sounds) s->Play(0, 0, DSBPLAY_LOOPING);
-    std::this_thread::sleep_for(2s);
+    std::this_thread::sleep_for(quick ? 200ms : 2000ms);
     for (IDirectSoundBuffer* s : sounds) s->Stop();
     const long long blocks = meter.blocks.load();
     const double perBlock = blocks ? meter.micros.load() / double(blocks) : 0.0;
@@ -96,7 +98,7 @@ int main() {
 
     // Latency: a one-shot sound started from silence, many times over.
     std::vector<double> latencies;
-    for (int trial = 0; trial < 25; ++trial) {
+    for (int trial = 0; trial < (quick ? 3 : 25); ++trial) {
         // Let the stream go silent, and start at a different point of the block cycle each time.
         std::this_thread::sleep_for(30ms + std::chrono::milliseconds((trial * 7) % 23));
         meter.heardAt.store(0);

@@ -20,6 +20,7 @@
 #include "bench/clock.h"
 #include "platform/gl/gl_diagnostics.h"
 #include "tests/support/game_session.h"
+#include "bench/quick.h"
 
 namespace {
 
@@ -103,7 +104,9 @@ void Report(const char* scene, const std::vector<Round>& rounds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
+    const bool quick = QuickRun(argc, argv);
+    const int rounds = quick ? 1 : argc > 1 ? std::max(1, std::atoi(argv[1])) : 12;
+    const DWORD roundMs = quick ? 200 : 1000;
     GameSession real(GameBackends::Desktop);
     if (!real.Start()) return 1;
     Game& game = real.game();
@@ -113,10 +116,10 @@ int main(int argc, char** argv) {
     for (int i = 0; i < rounds; ++i) {
         game.race.titleAngle = 0.0f;
         game.race.titleFlightPhase = 1;
-        title.push_back(Measure(game, 1000, 25));
+        title.push_back(Measure(game, roundMs, 25));
     }
     game.race.titleShowing = 0;
-    for (int i = 0; i < rounds; ++i) driving.push_back(Measure(game, 1000, 25));
+    for (int i = 0; i < rounds; ++i) driving.push_back(Measure(game, roundMs, 25));
     Report("title", title);
     Report("driving", driving);
     return 0;

@@ -16,6 +16,7 @@
 #include "platform/gl/gl_diagnostics.h"
 #include "platform/gl/gl_test_support.h"
 #include "util3d/d3dx_math.h"
+#include "bench/quick.h"
 
 namespace {
 
@@ -60,7 +61,8 @@ void Fill(T* buffer, const void* data, size_t bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int frames = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
+    const bool quick = QuickRun(argc, argv);
+    int frames = quick ? 5 : argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
     std::string why;
     GlTestOptions options;
     options.shown = true;

@@ -21,6 +21,7 @@
 
 #include "bench/child_run.h"
 #include "bench/clock.h"
+#include "bench/quick.h"
 
 namespace {
 
@@ -125,7 +126,8 @@ int Child(double parentStart) {
 
 int main(int argc, char** argv) {
     if (argc > 2 && std::string(argv[1]) == "--child") return Child(std::atof(argv[2]));
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    const bool quick = QuickRun(argc, argv);
+    const int runs = quick ? 1 : argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     std::map<std::string, std::vector<double>> figures;
     std::vector<std::string> order;
     for (int run = 0; run < runs; ++run) {

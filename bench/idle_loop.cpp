@@ -10,6 +10,7 @@
 #include "platform/win.h"
 #include "resources/resource.h"
 #include "resources/resources.h"
+#include "bench/quick.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool quick = QuickRun(argc, argv);
     // The loop runs over the desktop's window system, as the game's does.
     InstallBackends(DesktopBackends());
     RegisterGameResources();
@@ -56,7 +58,8 @@ int main() {
     getrusage(RUSAGE_SELF, &before);
     const std::uint64_t start = MonotonicMilliseconds();
     MSG msg;
-    while (MonotonicMilliseconds() - start < 5000) {
+    const std::uint64_t runMs = quick ? 500 : 5000;
+    while (MonotonicMilliseconds() - start < runMs) {
         if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) continue;
         if (!GetMessageA(&msg, nullptr, 0, 0)) break;
         TranslateMessage(&msg);

@@ -14,6 +14,7 @@
 #include "platform/port/step_trace.h"
 #include "tests/support/autopilot.h"
 #include "tests/support/game_session.h"
+#include "bench/quick.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ double Mb(long kb) { return double(kb) / 1024.0; }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool quick = QuickRun(argc, argv);
     const long atMain = ResidentKb();
     std::vector<std::pair<std::string, long>> grew;  // what each stage added
     long last = atMain;
@@ -45,11 +47,11 @@ int main() {
         }
         last = ResidentKb();
         Game& game = real.game();
-        for (int i = 0; i < 200; ++i) game.race.Frame();
+        for (int i = 0; i < (quick ? 20 : 200); ++i) game.race.Frame();
         stage("title flight, 200 frames");
         game.race.titleShowing = 0;
         Autopilot pilot(game.course);
-        for (int i = 0; i < 1000; ++i) {
+        for (int i = 0; i < (quick ? 50 : 1000); ++i) {
             ApplyAutopilot(game, pilot);
             game.race.Frame();
         }
@@ -58,7 +60,7 @@ int main() {
         game.car.UpdatePose();
         BuildCreditsPage(game.credits, 0);
         game.race.endingShowing = 1;
-        for (int i = 0; i < 8 * 198; ++i) game.race.Frame();  // every credit page
+        for (int i = 0; i < (quick ? 1 : 8) * 198; ++i) game.race.Frame();  // every credit page
         stage("ending, all pages");
     }
     stage("teardown");

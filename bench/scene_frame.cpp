@@ -33,6 +33,7 @@
 #include "render/scene.h"
 #include "tests/support/autopilot.h"
 #include "tests/support/game_session.h"
+#include "bench/quick.h"
 
 namespace {
 
@@ -380,7 +381,8 @@ bool ResizeBackBuffer(Game& game, UINT width, UINT height) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int repeats = 12;
+    const bool quick = QuickRun(argc, argv);
+    int repeats = quick ? 1 : 12;
     unsigned width = 0, height = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -409,7 +411,7 @@ int main(int argc, char** argv) {
 
     // The title: moments along the circling flight.
     std::vector<std::unique_ptr<Moment>> title;
-    for (int frame = 0; frame < 190; ++frame) {
+    for (int frame = 0; frame < (quick ? 40 : 190); ++frame) {
         if (frame % 38 == 5) title.push_back(Snapshot(game));
         game.race.Frame();
     }
@@ -423,7 +425,7 @@ int main(int argc, char** argv) {
     game.car.speed = 0.0f;
     std::vector<std::unique_ptr<Moment>> driving;
     Autopilot pilot(game.course);
-    for (int frame = 0; frame < 1000; ++frame) {
+    for (int frame = 0; frame < (quick ? 130 : 1000); ++frame) {
         ApplyAutopilot(game, pilot);
         game.race.Frame();
         if (frame % 125 == 0) driving.push_back(Snapshot(game));

@@ -13,9 +13,11 @@
 #include "platform/recording/win_recording.h"
 #include "tests/support/autopilot.h"
 #include "tests/support/test_backends.h"
+#include "bench/quick.h"
 
 int main(int argc, char** argv) {
-    const long steps = argc > 1 ? std::max(1L, std::atol(argv[1])) : 20'000'000L;
+    const bool quick = QuickRun(argc, argv);
+    const long steps = quick ? 100'000L : argc > 1 ? std::max(1L, std::atol(argv[1])) : 20'000'000L;
     RecordingPlatform platform;
     TestBackends backends(&platform, nullptr);
     std::filesystem::current_path(std::string(TARVIK_SOURCE_DIR) + "/data");

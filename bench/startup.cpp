@@ -20,6 +20,7 @@
 #include "platform/gl/gl_diagnostics.h"
 #include "platform/port/step_trace.h"
 #include "tests/support/game_session.h"
+#include "bench/quick.h"
 
 namespace {
 
@@ -82,7 +83,8 @@ bool RunChildren(const char* self, int runs, bool cold, std::map<std::string, st
 
 int main(int argc, char** argv) {
     if (argc > 2 && std::string(argv[1]) == "--child") return Child(std::atof(argv[2]));
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    const bool quick = QuickRun(argc, argv);
+    const int runs = quick ? 1 : argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     std::map<std::string, std::vector<double>> figures;
     std::vector<std::string> order;
     int boxes = 0;

@@ -17,6 +17,7 @@
 #include "platform/recording/recording_device.h"
 #include "util3d/d3dx.h"
 #include "util3d/xfile.h"
+#include "bench/quick.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ void BenchText(RecordingDevice* device, HDC dc, const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    QuickRun(argc, argv);  // it is quick anyway
     fs::path root = fs::path(__FILE__).parent_path().parent_path();
     std::vector<fs::path> folders;
     for (int i = 1; i < argc; ++i) folders.push_back(argv[i]);
