@@ -32,7 +32,9 @@ bool IsCellInWindow(int i, int j, int cx, int cz, float dx, float dz) {
            (dz < 0.0f && i - 2 < cz);
 }
 
-void SceneBegin(SceneParts& scene) {
+void SceneBegin(SceneParts& scene) { SceneBeginAt(scene, scene.race.cameraEye, scene.race.cameraTarget); }
+
+void SceneBeginAt(SceneParts& scene, const D3DXVECTOR3& eye, const D3DXVECTOR3& target) {
     IDirect3DDevice8* device = scene.graphics.device;
     scene.frames.BeginFrame();
     if (!device) return;
@@ -40,7 +42,7 @@ void SceneBegin(SceneParts& scene) {
     device->BeginScene();
     D3DXMATRIX view;
     D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &scene.race.cameraEye, &scene.race.cameraTarget, &up);
+    D3DXMatrixLookAtLH(&view, &eye, &target, &up);
     device->SetTransform(D3DTS_VIEW, &view);
 }
 
@@ -101,10 +103,12 @@ void SceneDrawCourseWindow(SceneParts& scene, int cx, int cz, float dx, float dz
     DrawCells(scene, [=](int i, int j) { return IsCellInWindow(i, j, cx, cz, dx, dz); });
 }
 
-void SceneDrawCar(SceneParts& scene) {
+void SceneDrawCar(SceneParts& scene) { SceneDrawCarAt(scene, scene.car.world); }
+
+void SceneDrawCarAt(SceneParts& scene, const D3DXMATRIX& world) {
     IDirect3DDevice8* device = scene.graphics.device;
     if (!device) return;
-    device->SetTransform(D3DTS_WORLD, &scene.car.world);
+    device->SetTransform(D3DTS_WORLD, &world);
     scene.meshes.car.Draw(device);
 }
 

@@ -30,7 +30,7 @@ void DrawText(IDirect3DDevice8* device, ID3DXMesh* mesh, const D3DMATERIAL8& mat
 
 }  // namespace
 
-void DrawTitleScene(SceneParts& scene) {
+void TitleFlightStep(SceneParts& scene) {
     RaceState& race = scene.race;
     race.titleAngle += 0.05f;
     if (race.titleAngle < kFlightEnd) {
@@ -52,26 +52,48 @@ void DrawTitleScene(SceneParts& scene) {
             scene.graphics.SetAmbientLevel(150);
         }
     }
-    const Car& car = scene.car;
-    scene.graphics.PlaceHeadlight(car.position.x, car.position.y, car.position.z, car.direction.x, car.direction.y,
-                                 car.direction.z);
-    SceneBegin(scene);
+}
+
+FlightPicture TitlePicture(const SceneParts& scene) {
+    FlightPicture picture;
+    picture.eye = scene.race.cameraEye;
+    picture.target = scene.race.cameraTarget;
+    picture.carAt = scene.car.position;
+    picture.carAlong = scene.car.direction;
+    picture.subtitle = scene.graphics.subtitleMesh != nullptr;
+    picture.subtitleHeight = scene.race.dropHeight;
+    return picture;
+}
+
+void TitleDropStep(SceneParts& scene) {
+    if (!scene.graphics.subtitleMesh) return;
+    RaceState& race = scene.race;
+    race.dropPhase -= 0.04f;
+    if (race.dropBase >= 0.0f) race.dropBase -= 0.2f;
+    race.dropHeight = 2.0f * std::exp(race.dropPhase) * std::sin(-4.0f * race.dropPhase) + race.dropBase;
+}
+
+void DrawTitlePicture(SceneParts& scene, const FlightPicture& picture) {
+    scene.graphics.PlaceHeadlight(picture.carAt.x, picture.carAt.y, picture.carAt.z, picture.carAlong.x,
+                                  picture.carAlong.y, picture.carAlong.z);
+    SceneBeginAt(scene, picture.eye, picture.target);
     SceneDrawSky(scene, false);
     SceneDrawCourse(scene);
 
     IDirect3DDevice8* device = scene.graphics.device;
     const D3DMATERIAL8 material = TextMaterial();
     DrawText(device, scene.graphics.titleMesh, material, 2.0f, 0.0f, 0.0f);
-    if (scene.graphics.subtitleMesh) {
-        DrawText(device, scene.graphics.subtitleMesh, material, 1.0f, race.dropHeight, 1.0f);
-        race.dropPhase -= 0.04f;
-        if (race.dropBase >= 0.0f) race.dropBase -= 0.2f;
-        race.dropHeight = 2.0f * std::exp(race.dropPhase) * std::sin(-4.0f * race.dropPhase) + race.dropBase;
-    }
+    if (picture.subtitle) DrawText(device, scene.graphics.subtitleMesh, material, 1.0f, picture.subtitleHeight, 1.0f);
     SceneEnd(scene);
 }
 
-void DrawEndingScene(SceneParts& scene) {
+void DrawTitleScene(SceneParts& scene) {
+    TitleFlightStep(scene);
+    DrawTitlePicture(scene, TitlePicture(scene));
+    TitleDropStep(scene);
+}
+
+void EndingFlightStep(SceneParts& scene) {
     RaceState& race = scene.race;
     race.endingAngle += 0.05f;
     if (race.endingAngle >= kFlightEnd) {
@@ -80,10 +102,22 @@ void DrawEndingScene(SceneParts& scene) {
         BuildCreditsPage(scene.credits, race.creditsPage);
     }
     race.cameraEye = D3DXVECTOR3(85.0f * std::cos(0.8f * race.endingAngle), 4.0f, 85.0f * std::sin(0.8f * race.endingAngle));
-    const Car& car = scene.car;
-    scene.graphics.PlaceHeadlight(car.position.x, car.position.y, car.position.z, car.direction.x, car.direction.y,
-                                 car.direction.z);
-    SceneBegin(scene);
+}
+
+FlightPicture EndingPicture(const SceneParts& scene) {
+    FlightPicture picture;
+    picture.eye = scene.race.cameraEye;
+    picture.target = scene.race.cameraTarget;
+    picture.carAt = scene.car.position;
+    picture.carAlong = scene.car.direction;
+    picture.creditsPage = scene.race.creditsPage;
+    return picture;
+}
+
+void DrawEndingPicture(SceneParts& scene, const FlightPicture& picture) {
+    scene.graphics.PlaceHeadlight(picture.carAt.x, picture.carAt.y, picture.carAt.z, picture.carAlong.x,
+                                  picture.carAlong.y, picture.carAlong.z);
+    SceneBeginAt(scene, picture.eye, picture.target);
     SceneDrawSky(scene, false);
     SceneDrawCourse(scene);
     IDirect3DDevice8* device = scene.graphics.device;
@@ -94,4 +128,9 @@ void DrawEndingScene(SceneParts& scene) {
     DrawText(device, credits.secondLineMesh, material, credits.secondLinePosition.x, credits.secondLinePosition.y,
              credits.secondLinePosition.z);
     SceneEnd(scene);
+}
+
+void DrawEndingScene(SceneParts& scene) {
+    EndingFlightStep(scene);
+    DrawEndingPicture(scene, EndingPicture(scene));
 }
