@@ -11,6 +11,7 @@
 #   install.sh --cmake BUILD_DIR ARTIFACT_DIR   (cmake --install of a build)
 #   install.sh --deb PACKAGE ARTIFACT_DIR       (the files of the Debian package)
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/window.sh"
 
 mode=$1 from=$(realpath "$2") artifacts=$(realpath -m "$3")
 if [ -z "${E2E_INNER:-}" ]; then
@@ -102,7 +103,7 @@ exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 [ -x "${exec_line%% *}" ] || fail "the desktop entry starts no installed executable: $exec_line"
 (cd "$home" && player sh -c "exec $exec_line" >"$tmp/game.log" 2>&1) &
 pid=$!
-timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null ||
+find_window 'Tarvik 3D' >/dev/null ||
   fail "no game window: $(cat "$tmp/game.log")"
 sleep 3
 alive

@@ -12,6 +12,7 @@
 # Screenshots go to the artifacts folder.
 #   odd_machines.sh GAME_BINARY SOURCE_DIR ARTIFACT_DIR
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/window.sh"
 
 game=$(realpath "$1") source=$(realpath "$2") artifacts=$(realpath -m "$3")
 if [ -z "${E2E_INNER:-}" ]; then
@@ -66,7 +67,7 @@ driver=dummy
 rm -f "$work/high.dat"
 (cd "$work" && exec env SDL_AUDIODRIVER="$driver" "$game" --data "$work" >"$work/game.log" 2>&1) &
 pid=$!
-id=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' | head -1) ||
+id=$(find_window 'Tarvik 3D') ||
   fail "no game window: $(cat "$work/game.log")"
 sleep 2
 eval "$(xdotool getwindowgeometry --shell "$id")"

@@ -8,6 +8,7 @@
 # checked for what must be on it and kept in the artifacts folder.
 #   play.sh GAME_BINARY SOURCE_DIR ARTIFACT_DIR
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/window.sh"
 
 game=$(realpath "$1") source=$(realpath "$2") artifacts=$(realpath -m "$3")
 if [ -z "${E2E_INNER:-}" ]; then
@@ -47,7 +48,7 @@ alive() { kill -0 "$pid" 2>/dev/null || fail "the game ended early: $(cat game.l
 start_game() {  # seconds to give the title before going on
   SDL_AUDIODRIVER=dummy "$game" --data "$work" >game.log 2>&1 &
   pid=$!
-  timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null || fail "no game window: $(cat game.log)"
+  find_window 'Tarvik 3D' >/dev/null || fail "no game window: $(cat game.log)"
   sleep "$1"
   alive
 }

@@ -6,6 +6,7 @@
 # in the sanitizer build, as a report.
 #   quit_many.sh GAME_BINARY SOURCE_DIR RUNS
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/window.sh"
 
 game=$(realpath "$1") source=$(realpath "$2") runs=${3:-50}
 if [ -z "${E2E_INNER:-}" ]; then
@@ -25,7 +26,7 @@ for run in $(seq "$runs"); do
   rm -f "$work/data/high.dat"
   (cd "$work/data" && exec env SDL_AUDIODRIVER=dummy "$game" --data "$work/data" >"$work/game.log" 2>&1) &
   pid=$!
-  timeout 60 xdotool search --sync --onlyvisible --name '^Tarvik 3D$' >/dev/null ||
+  find_window 'Tarvik 3D' >/dev/null ||
     fail "run $run: no game window: $(cat "$work/game.log")"
   sleep 0.8
   if [ $((run % 2)) = 1 ]; then
