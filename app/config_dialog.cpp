@@ -7,6 +7,7 @@
 
 #include "app/game.h"
 #include "app/shell.h"
+#include "platform/port/frame_pacing.h"
 #include "platform/port/gamepad.h"
 #include "platform/port/window_mode.h"
 #include "resources/resource.h"
@@ -69,6 +70,19 @@ void ShowPadCount(HWND dialog) {
     SetDlgItemTextA(dialog, IDC_PAD_STATUS, text.c_str());
 }
 
+static_assert(IDC_FRAME_LIMIT_LAST - IDC_FRAME_LIMIT_FIRST + 1 == std::size(kFrameLimits));
+
+// The limit counts only for smooth frames: without them its choices are grey.
+void ShowSmoothFrames(HWND dialog) {
+    CheckDlgButton(dialog, IDC_SMOOTH_FRAMES, draft.settings.smoothFrames ? BST_CHECKED : BST_UNCHECKED);
+    for (int i = 0; i <= IDC_FRAME_LIMIT_LAST - IDC_FRAME_LIMIT_FIRST; ++i) {
+        const HWND choice = GetDlgItem(dialog, IDC_FRAME_LIMIT_FIRST + i);
+        CheckDlgButton(dialog, IDC_FRAME_LIMIT_FIRST + i,
+                       kFrameLimits[i] == draft.settings.frameLimit ? BST_CHECKED : BST_UNCHECKED);
+        EnableWindow(choice, draft.settings.smoothFrames ? TRUE : FALSE);
+    }
+}
+
 void ShowAll(HWND dialog) {
     for (int a = 0; a < KEY_ACTION_COUNT; ++a) ShowKey(dialog, a);
     for (int a = 0; a < PAD_ACTION_COUNT; ++a) ShowPadButton(dialog, a);
@@ -76,6 +90,7 @@ void ShowAll(HWND dialog) {
     CheckDlgButton(dialog, IDC_FULLSCREEN, draft.settings.fullScreen ? BST_CHECKED : BST_UNCHECKED);
     CheckRadioButton(dialog, IDC_OUTLINE_AUTOMATIC, IDC_OUTLINE_NEVER,
                      IDC_OUTLINE_AUTOMATIC + static_cast<int>(draft.settings.outline));
+    ShowSmoothFrames(dialog);
     CheckDlgButton(dialog, IDC_PAUSE_IN_BACKGROUND, draft.settings.pauseInBackground ? BST_CHECKED : BST_UNCHECKED);
     ShowVolume(dialog);
 }
@@ -231,6 +246,10 @@ INT_PTR ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
                     return TRUE;
                 }
             }
+            if (id >= IDC_FRAME_LIMIT_FIRST && id <= IDC_FRAME_LIMIT_LAST) {
+                draft.settings.frameLimit = kFrameLimits[id - IDC_FRAME_LIMIT_FIRST];
+                return TRUE;
+            }
             switch (id) {
                 case IDC_PAD_ENABLED:
                     draft.settings.pad.enabled = IsDlgButtonChecked(dialog, IDC_PAD_ENABLED) == BST_CHECKED;
@@ -242,6 +261,10 @@ INT_PTR ConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
                 case IDC_OUTLINE_ALWAYS:
                 case IDC_OUTLINE_NEVER:
                     draft.settings.outline = static_cast<ReadoutOutline>(id - IDC_OUTLINE_AUTOMATIC);
+                    return TRUE;
+                case IDC_SMOOTH_FRAMES:
+                    draft.settings.smoothFrames = IsDlgButtonChecked(dialog, IDC_SMOOTH_FRAMES) == BST_CHECKED;
+                    ShowSmoothFrames(dialog);
                     return TRUE;
                 case IDC_PAUSE_IN_BACKGROUND:
                     draft.settings.pauseInBackground =
@@ -293,6 +316,15 @@ void ApplySettings(Game& game) {
     const GameSettings& settings = game.settings;
     game.keyboard.bindings = settings.keys;
     game.graphics.readoutOutline = settings.outline;
+    if (game.scene.Smooth() != settings.smoothFrames) {
+        // Either way the game goes on from its next tick.
+        game.scene.SetSmooth(settings.smoothFrames);
+        game.pacer.Reset();
+        if (IsWindow(game.shell.mainWindow)) {
+            KillTimer(game.shell.mainWindow, kSmoothFrameTimer);
+            SetPresentSync(game.shell.mainWindow, settings.smoothFrames ? TRUE : FALSE);
+        }
+    }
     const std::vector<PadBinding> pads = PadBindingsOf(settings);
     SetGamepadBindings(pads.data(), static_cast<int>(pads.size()));
     if (game.sounds.volume != settings.volume) game.sounds.SetVolume(settings.volume);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/draw_stats.h"
+#include "app/frame_pacer.h"
 #include "app/settings.h"
 #include "gfx/credits.h"
 #include "gfx/graphics_device.h"
@@ -89,6 +90,10 @@ public:
     // The credit lines hold text meshes of the device, so they go before it.
     CreditLines credits;
 
-    // What the race state draws its frames through; it holds nothing.
+    // What the race state draws its frames through: with smooth frames, the
+    // pictures of the last two ticks.
     SceneView scene;
+    // When smooth frames are drawn.
+    FramePacer pacer;
+    LoopWatch* loopWatch = nullptr;
 };

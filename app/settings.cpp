@@ -156,6 +156,22 @@ std::string ReflectionText(const int (&levels)[3]) {
     return std::to_string(levels[0]) + " " + std::to_string(levels[1]) + " " + std::to_string(levels[2]);
 }
 
+std::string FrameLimitText(int limit) {
+    if (limit == kFrameLimitDisplay) return "display";
+    if (limit == kFrameLimitNone) return "none";
+    return std::to_string(limit);
+}
+
+bool ParseFrameLimit(const std::string& value, int* result) {
+    for (int limit : kFrameLimits) {
+        if (Lower(value) == FrameLimitText(limit)) {
+            *result = limit;
+            return true;
+        }
+    }
+    return false;
+}
+
 struct NamedOutline {
     ReadoutOutline outline;
     const char* fileName;
@@ -486,6 +502,18 @@ GameSettings ParseSettings(const std::string& text, const std::string& where, st
                 useDefault("weder yes noch no", BoolText(defaults.fullScreen));
                 settings.fullScreen = defaults.fullScreen;
             }
+        } else if (section == "display" && name == "smooth") {
+            known = true;
+            if (!ParseBool(value, &settings.smoothFrames)) {
+                useDefault("weder yes noch no", BoolText(defaults.smoothFrames));
+                settings.smoothFrames = defaults.smoothFrames;
+            }
+        } else if (section == "display" && name == "frame_limit") {
+            known = true;
+            if (!ParseFrameLimit(value, &settings.frameLimit)) {
+                useDefault("weder display noch none noch 30, 60, 120 oder 144", FrameLimitText(defaults.frameLimit));
+                settings.frameLimit = defaults.frameLimit;
+            }
         } else if (section == "display" && name == "outline") {
             known = true;
             const std::string wanted = Lower(value);
@@ -578,6 +606,8 @@ std::string FormatSettings(const GameSettings& settings) {
     text += "\n[display]\n";
     text += std::string("fullscreen = ") + BoolText(settings.fullScreen) + "\n";
     text += std::string("outline = ") + OutlineText(settings.outline) + "\n";
+    text += std::string("smooth = ") + BoolText(settings.smoothFrames) + "\n";
+    text += "frame_limit = " + FrameLimitText(settings.frameLimit) + "\n";
     text += "\n[game]\n";
     text += std::string("pause_in_background = ") + BoolText(settings.pauseInBackground) + "\n";
     text += "\n[sound]\n";

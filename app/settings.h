@@ -45,10 +45,20 @@ struct LightingSettings {
     bool operator==(const LightingSettings&) const = default;
 };
 
+// How many frames a second smooth frames draw at most: the display's rate
+// (or 60 where the window system does not say), a number, or no limit.
+constexpr int kFrameLimitDisplay = 0;
+constexpr int kFrameLimitNone = -1;
+constexpr int kFrameLimits[] = {kFrameLimitDisplay, 30, 60, 120, 144, kFrameLimitNone};
+
 struct GameSettings {
     KeyBindings keys;
     PadSettings pad;
     bool fullScreen = false;
+    // Frames between the 40 ms ticks, what moves blended between the last
+    // two; off, one frame a tick as the first version drew them.
+    bool smoothFrames = true;
+    int frameLimit = kFrameLimitDisplay;
     ReadoutOutline outline = ReadoutOutline::Automatic;
     // A race pauses when the window loses the focus to another program or is minimised.
     bool pauseInBackground = true;

@@ -13,6 +13,7 @@
 #include "render/mesh_model.h"
 #include "resources/resource.h"
 #include "scores/highscore_dialog_procs.h"
+#include "platform/port/frame_pacing.h"
 #include "platform/port/menu_bar.h"
 #include "platform/port/step_trace.h"
 #include "util3d/load_ahead.h"
@@ -42,6 +43,56 @@ void PauseInBackground(Game& game) {
     const RaceState& race = game.race;
     if (!game.settings.pauseInBackground || race.paused || race.titleShowing != 0 || race.endingShowing != 0) return;
     SendMessageA(game.shell.mainWindow, WM_COMMAND, MAKEWPARAM(IDM_PAUSE, 0), 0);
+}
+
+// One tick: the keys, the controls and the race's frame, which with smooth
+// frames moves the game and keeps its picture without drawing it.
+void Tick(Game& game) {
+    const bool title = game.race.titleShowing == 1;
+    game.keyboard.Poll(game.shell.mainWindow, game.controls);
+    game.race.ApplyControls();
+    titleEndedThisTick = title && game.race.titleShowing == 0;
+    game.race.Frame();
+    if (!game.loopWatch) return;
+    game.loopWatch->Ticked();
+    if (!game.scene.Smooth() && !IsIconic(game.shell.mainWindow)) game.loopWatch->FrameShown();
+}
+
+int FramesPerSecond(const Game& game) {
+    const int limit = game.settings.frameLimit;
+    if (limit == kFrameLimitNone) return 0;
+    if (limit != kFrameLimitDisplay) return limit;
+    const int rate = DisplayRefreshRate(game.shell.mainWindow);
+    return rate > 0 ? rate : 60;
+}
+
+// The menu bar and the dialogs are drawn with the game's frames: while one
+// is open, each tick draws its frame whether or not the game moved.
+bool OverlayOpen(const Game& game) {
+    const HWND window = game.shell.mainWindow;
+    return !IsWindowEnabled(window) || IsMenuBarOpen(window);
+}
+
+// Draws the smooth frame of now; only when it differs from the one drawn
+// last, unless `evenIfSame`. A minimised window draws nothing.
+void DrawSmoothFrame(Game& game, bool evenIfSame) {
+    if (IsIconic(game.shell.mainWindow)) return;
+    const DWORD began = timeGetTime();
+    if (!game.scene.DrawBetweenTicks(game.pacer.Fraction(began), evenIfSame || OverlayOpen(game))) return;
+    game.pacer.FrameDrawn(began, timeGetTime());
+    if (game.loopWatch) game.loopWatch->FrameShown();
+}
+
+// The frames between the ticks, at the display's rate (or the player's
+// limit) while something moves; none while nothing does.
+void ScheduleFrames(Game& game) {
+    const HWND window = game.shell.mainWindow;
+    if (game.scene.Moving() && !IsIconic(window)) {
+        SetFrameTimer(window, kSmoothFrameTimer, game.pacer.NextFrameIn(timeGetTime(), FramesPerSecond(game)));
+    } else {
+        KillTimer(window, kSmoothFrameTimer);
+        game.pacer.StopFrames();
+    }
 }
 
 // A command that came from a key (an accelerator) rather than the menu.
@@ -106,7 +157,7 @@ bool StartUp(HINSTANCE instance, int showCommand) {
     }
     TraceStep("sounds");
     CheckItem(shell.mainMenu, IDM_SOUND, game.sounds.soundOn != 0);
-    SetTimer(window, 0, 40, nullptr);
+    SetTimer(window, kTickTimer, 40, nullptr);
     ShowWindow(window, showCommand);
     TraceStep("window shown");
     // The player's keys, pads and full screen (the volume went with the sounds),
@@ -163,18 +214,33 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Game& game = CurrentGame();
     Shell& shell = game.shell;
     switch (message) {
-        case WM_TIMER: {
-            const bool title = game.race.titleShowing == 1;
-            game.keyboard.Poll(shell.mainWindow, game.controls);
-            game.race.ApplyControls();
-            titleEndedThisTick = title && game.race.titleShowing == 0;
-            game.race.Frame();
+        case WM_TIMER:
+            if (!game.scene.Smooth()) {
+                Tick(game);
+            } else if (wParam == kSmoothFrameTimer) {
+                if (game.pacer.FrameFits(timeGetTime())) DrawSmoothFrame(game, false);
+                ScheduleFrames(game);
+            } else {
+                // Every tick that is due, then the frame that shows the last.
+                for (int due = game.pacer.TicksDue(timeGetTime()); due > 0; --due) Tick(game);
+                DrawSmoothFrame(game, false);
+                ScheduleFrames(game);
+            }
             break;
-        }
         case WM_PAINT:
-            game.race.Frame();
+            // A repaint steps the race as a tick does, as it always did;
+            // with smooth frames it draws the frame of now and steps nothing.
+            if (game.scene.Smooth())
+                DrawSmoothFrame(game, true);
+            else
+                game.race.Frame();
             ValidateRect(window, nullptr);
             break;
+        case WM_OVERLAYINPUT:
+            // The menu bar or a dialog took input: shown at once where no
+            // frames come anyway.
+            if (game.scene.Smooth() && !game.scene.Moving()) DrawSmoothFrame(game, true);
+            return 0;
         case WM_SIZE:
             if (wParam != SIZE_MINIMIZED) game.graphics.Resize(LOWORD(lParam), HIWORD(lParam));
             if (wParam == SIZE_MINIMIZED) PauseInBackground(game);

@@ -8,6 +8,11 @@
 
 class Game;
 
+// The timers of the main window: the game's 40 ms tick (id 0, as it always
+// was) and, with smooth frames, the frames between the ticks.
+constexpr UINT_PTR kTickTimer = 0;
+constexpr UINT_PTR kSmoothFrameTimer = 2;
+
 // The game the window procedure and the dialog procedures work on: the
 // program's one Game, or a test's.
 void SetCurrentGame(Game* game);

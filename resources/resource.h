@@ -103,3 +103,8 @@ constexpr int IDC_OUTLINE_AUTOMATIC = 1085;
 constexpr int IDC_OUTLINE_ALWAYS = 1086;
 constexpr int IDC_OUTLINE_NEVER = 1087;
 constexpr int IDC_PAUSE_IN_BACKGROUND = 1088;
+// Smooth frames, and their limit: radio buttons in the order of kFrameLimits
+// (the display's rate, 30, 60, 120, 144, none).
+constexpr int IDC_SMOOTH_FRAMES = 1089;
+constexpr int IDC_FRAME_LIMIT_FIRST = 1090;
+constexpr int IDC_FRAME_LIMIT_LAST = 1095;

@@ -173,10 +173,11 @@ void RegisterHighscoreDialogs() {
 }
 
 // The configuration: the driving keys, the pad, full screen, the read-outs'
-// outline, the pause in the background and the volume.
+// outline, smooth frames and their limit, the pause in the background and
+// the volume.
 // A key's button shows the key; clicked, it waits for the next key pressed.
 void RegisterConfiguration() {
-    DialogTemplate d = Dialog(IDD_CONFIGURATION, "Konfiguration", 310, 272, kModalDialog);
+    DialogTemplate d = Dialog(IDD_CONFIGURATION, "Konfiguration", 310, 298, kModalDialog);
     d.items = {
         Item(IDC_STATIC, "button", "Tastatur", 7, 7, 146, 130, kGroupBox),
         Item(IDC_STATIC, "button", "Gamepad", 158, 7, 145, 130, kGroupBox),
@@ -201,7 +202,7 @@ void RegisterConfiguration() {
                            "Gamepad: Lenken mit dem linken Stick oder dem Steuerkreuz, Gas auch mit dem rechten "
                            "Trigger, Bremse mit dem linken.",
                            7, 140, 296, 16, kLabel));
-    d.items.push_back(Item(IDC_STATIC, "button", "Anzeige und Ton", 7, 158, 296, 68, kGroupBox));
+    d.items.push_back(Item(IDC_STATIC, "button", "Anzeige und Ton", 7, 158, 296, 94, kGroupBox));
     d.items.push_back(
         Item(IDC_FULLSCREEN, "button", "Vollbild (auch mit F11 oder Alt+Eingabe)", 15, 170, 200, 10, kCheckBox));
     d.items.push_back(Item(IDC_STATIC, "static", "Anzeigen umrandet:", 15, 184, 70, 8, kLabel));
@@ -209,15 +210,25 @@ void RegisterConfiguration() {
                            kFirstRadioButton));
     d.items.push_back(Item(IDC_OUTLINE_ALWAYS, "button", "immer", 182, 183, 40, 10, kRadioButton));
     d.items.push_back(Item(IDC_OUTLINE_NEVER, "button", "nie", 226, 183, 40, 10, kRadioButton));
-    d.items.push_back(Item(IDC_PAUSE_IN_BACKGROUND, "button", "Pause, wenn das Fenster in den Hintergrund geht", 15,
+    // Frames between the 40 ms ticks; off, one frame a tick.
+    d.items.push_back(Item(IDC_SMOOTH_FRAMES, "button", "Fl\xFCssige Bewegung (Bilder zwischen den Spieltakten)", 15,
                            196, 250, 10, kCheckBox | WS_GROUP));
-    d.items.push_back(Item(IDC_STATIC, "static", "Lautst\xE4rke", 15, 211, 45, 8, kLabel));
-    d.items.push_back(Item(IDC_VOLUME, "msctls_trackbar32", "", 62, 207, 180, 16, kTrackbar));
-    d.items.push_back(Item(IDC_VOLUME_TEXT, "static", "", 248, 211, 40, 8, kLabel));
-    d.items.push_back(Item(IDC_CONFIG_MESSAGE, "static", "", 7, 230, 296, 16, kLabel));
-    d.items.push_back(Item(IDC_DEFAULTS, "button", "Standard", 7, 250, 60, 14, kPushButton));
-    d.items.push_back(Item(IDOK, "button", "OK", 187, 250, 55, 14, kDefPushButton));
-    d.items.push_back(Item(IDCANCEL, "button", "Abbrechen", 248, 250, 55, 14, kPushButton));
+    d.items.push_back(Item(IDC_STATIC, "static", "Bilder je Sekunde:", 25, 210, 62, 8, kLabel));
+    const char* const limitLabels[] = {"Bildschirm", "30", "60", "120", "144", "unbegrenzt"};
+    const short limitX[] = {90, 140, 164, 188, 216, 244};
+    const short limitWidth[] = {48, 22, 22, 26, 26, 50};
+    for (int i = 0; i < 6; ++i)
+        d.items.push_back(Item(IDC_FRAME_LIMIT_FIRST + i, "button", limitLabels[i], limitX[i], 209,
+                               limitWidth[i], 10, i == 0 ? kFirstRadioButton : kRadioButton));
+    d.items.push_back(Item(IDC_PAUSE_IN_BACKGROUND, "button", "Pause, wenn das Fenster in den Hintergrund geht", 15,
+                           222, 250, 10, kCheckBox | WS_GROUP));
+    d.items.push_back(Item(IDC_STATIC, "static", "Lautst\xE4rke", 15, 237, 45, 8, kLabel));
+    d.items.push_back(Item(IDC_VOLUME, "msctls_trackbar32", "", 62, 233, 180, 16, kTrackbar));
+    d.items.push_back(Item(IDC_VOLUME_TEXT, "static", "", 248, 237, 40, 8, kLabel));
+    d.items.push_back(Item(IDC_CONFIG_MESSAGE, "static", "", 7, 256, 296, 16, kLabel));
+    d.items.push_back(Item(IDC_DEFAULTS, "button", "Standard", 7, 276, 60, 14, kPushButton));
+    d.items.push_back(Item(IDOK, "button", "OK", 187, 276, 55, 14, kDefPushButton));
+    d.items.push_back(Item(IDCANCEL, "button", "Abbrechen", 248, 276, 55, 14, kPushButton));
     RegisterDialogResource(d);
 }
 

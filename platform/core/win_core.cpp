@@ -1,6 +1,7 @@
 // Windows, the message queue, timers, menus, accelerators and the small
 // calls around them; independent of the backend.
 #include "platform/core/win_core.h"
+#include "platform/port/frame_pacing.h"
 
 #include "platform/core/lasting.h"
 
@@ -531,7 +532,33 @@ LRESULT DispatchMessageA(const MSG* msg) {
     return SendMessageA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
+namespace {
+
+UINT_PTR MakeTimer(HWND window, UINT_PTR id, UINT elapse, UINT shortest, TIMERPROC proc);
+
+}  // namespace
+
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+    return MakeTimer(window, id, elapse, 10u, proc);
+}
+
+UINT_PTR SetFrameTimer(HWND window, UINT_PTR id, UINT milliseconds) {
+    return MakeTimer(window, id, milliseconds, 1u, nullptr);
+}
+
+int DisplayRefreshRate(HWND window) {
+    WindowObject* w = WindowOf(window);
+    return w ? Backend().RefreshRate(*RootOf(w)) : 0;
+}
+
+BOOL SetPresentSync(HWND window, BOOL sync) {
+    WindowObject* w = WindowOf(window);
+    return w && Backend().SetPresentSync(*RootOf(w), sync != FALSE) ? TRUE : FALSE;
+}
+
+namespace {
+
+UINT_PTR MakeTimer(HWND window, UINT_PTR id, UINT elapse, UINT shortest, TIMERPROC proc) {
     if (window && !WindowOf(window)) return 0;
     WinState& state = State();
     if (!window) {
@@ -541,7 +568,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc) {
             if (!t.window) next = std::max(next, t.id + 1);
         id = next;
     }
-    elapse = std::clamp<UINT>(elapse, 10u, 0x7FFFFFFFu);
+    elapse = std::clamp<UINT>(elapse, shortest, 0x7FFFFFFFu);
     Timer* timer = nullptr;
     for (Timer& t : state.timers)
         if (t.window == window && t.id == id) timer = &t;
@@ -558,6 +585,8 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     ++state.activity;
     return id == 0 ? 1 : id;
 }
+
+}  // namespace
 
 BOOL KillTimer(HWND window, UINT_PTR id) {
     auto& timers = State().timers;

@@ -31,6 +31,11 @@ BOOL OpenMenuBarForKeys(HWND window) {
     return Backend().OpenMenuBar(*w) ? TRUE : FALSE;
 }
 
+BOOL IsMenuBarOpen(HWND window) {
+    WindowObject* w = WindowOf(window);
+    return w && w->kind == WindowObject::Kind::TopLevel && w->menu && Backend().MenuBarOpen() ? TRUE : FALSE;
+}
+
 namespace {
 constexpr MenuBarKey kMenuBarKeys[] = {{VK_F10, false}, {VK_MENU, true}};
 }  // namespace

@@ -22,6 +22,7 @@
 #include "platform/sdl/ui_imgui.h"
 #include "platform/sdl/win_sdl.h"
 #include "platform/sdl/window_mode_sdl.h"
+#include "platform/port/frame_pacing.h"
 #include "platform/port/menu_bar.h"
 #include "platform/core/win_text.h"
 
@@ -233,6 +234,21 @@ public:
     int MenuBarHeight() override { return UiActive() ? UiMenuBarHeight() : 19; }
     bool OpenMenuBar(WindowObject& w) override { return &w == uiWindow_ && UiOpenMenuBar(w); }
     bool MenuBarOpen() override { return UiActive() && UiMenuOpen(); }
+
+    int RefreshRate(WindowObject& w) override {
+        SDL_DisplayMode mode{};
+        auto* window = static_cast<SDL_Window*>(w.native);
+        if (!window || SDL_GetWindowDisplayMode(window, &mode) != 0) return 0;
+        return mode.refresh_rate;
+    }
+
+    bool SetPresentSync(WindowObject& w, bool sync) override {
+        // The interval belongs to the OpenGL context that is current: the
+        // device's, which draws into the window.
+        if (!w.native || !SDL_GL_GetCurrentContext()) return false;
+        if (!sync) return SDL_GL_SetSwapInterval(0) == 0;
+        return SDL_GL_SetSwapInterval(-1) == 0 || SDL_GL_SetSwapInterval(1) == 0;
+    }
     void MenuBarKey(UINT virtualKey) override {
         if (UiActive()) UiMenuKey(virtualKey);
     }
@@ -241,8 +257,10 @@ public:
         if (!videoStarted_) return;
         ReleaseStaleKeys();
         closeSeen_ = false;
+        overlayInput_ = false;
         SDL_Event e;
         while (SDL_PollEvent(&e)) Handle(e);
+        if (overlayInput_ && uiWindow_ && uiWindow_->visible) PostToQueue(uiWindow_, WM_OVERLAYINPUT, 0, 0);
     }
 
     void Idle(DWORD timeout) override {
@@ -407,7 +425,22 @@ private:
     }
 
     void Handle(const SDL_Event& e) {
-        if (UiActive()) UiProcessEvent(e);
+        if (UiActive()) {
+            UiProcessEvent(e);
+            switch (e.type) {
+                case SDL_MOUSEMOTION:
+                case SDL_MOUSEBUTTONDOWN:
+                case SDL_MOUSEBUTTONUP:
+                case SDL_MOUSEWHEEL:
+                case SDL_KEYDOWN:
+                case SDL_KEYUP:
+                case SDL_TEXTINPUT:
+                    overlayInput_ = true;
+                    break;
+                default:
+                    break;
+            }
+        }
         switch (e.type) {
             case SDL_WINDOWEVENT:
                 HandleWindowEvent(e.window);
@@ -561,6 +594,7 @@ private:
     bool framed_ = false;
     bool closeSeen_ = false;
     bool altAlone_ = false;  // Alt is down and no other key went down with it
+    bool overlayInput_ = false;  // the menu bar and dialogs took input in this pump
     WindowObject* uiWindow_ = nullptr;
 };
 

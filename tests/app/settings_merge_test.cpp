@@ -128,7 +128,7 @@ TEST(SettingsSave, WhatThisGameDoesNotKnowStaysAndUnusableValuesAreNotTaken) {
     std::string expected = FormatSettings(changed);
     expected.replace(expected.find("accelerate = W\n"), 15, "accelerate = w\n");
     expected.insert(expected.find("\n[keyboard]"), "fremd = 1\n");
-    expected.insert(expected.find("outline = auto\n") + 15, "brightness = 80\n");
+    expected.insert(expected.find("\n\n[game]") + 1, "brightness = 80\n");  // the end of [display]
     expected += "\n[weather]\nrain = 200\nfog = 150\n\n[focus]\npause = yes\n";
     EXPECT_EQ(ReadText(file), expected);
     std::vector<std::string> problems;

@@ -20,6 +20,8 @@ GameSettings Changed() {
     s.pad.buttons[PAD_ACTION_PAUSE] = PAD_X;
     s.fullScreen = true;
     s.outline = ReadoutOutline::Never;
+    s.smoothFrames = false;
+    s.frameLimit = 144;
     s.pauseInBackground = false;
     s.volume = 35;
     s.lighting.lights = true;
@@ -46,6 +48,11 @@ TEST(SettingsFile, WhatIsSavedIsReadBackAndAMissingFileGivesTheDefaults) {
     // Kept for the player alone, as the highscores are.
     EXPECT_EQ(fs::status(folder / "tarvik3d").permissions() & fs::perms::all, fs::perms::owner_all);
     EXPECT_EQ(ParseSettings(FormatSettings(GameSettings()), "x", &problems), GameSettings());
+    for (int limit : kFrameLimits) {
+        GameSettings limited;
+        limited.frameLimit = limit;
+        EXPECT_EQ(ParseSettings(FormatSettings(limited), "x", &problems), limited) << limit;
+    }
     EXPECT_FALSE(SaveSettings("", Changed()));
 }
 
@@ -66,6 +73,9 @@ TEST(SettingsFile, BadValuesGiveTheirDefaultsEachWithOneLine) {
         {"full screen neither on nor off", "[display]\nfullscreen = vielleicht\n"},
         {"a line without equals sign", "[sound]\nvolume\n"},
         {"an outline that is no choice", "[display]\noutline = bunt\n"},
+        {"smooth frames neither on nor off", "[display]\nsmooth = etwas\n"},
+        {"a frame limit not offered", "[display]\nframe_limit = 75\n"},
+        {"a frame limit that is no number", "[display]\nframe_limit = schnell\n"},
         {"a pause switch neither on nor off", "[game]\npause_in_background = manchmal\n"},
         // The two light levels count only together.
         {"a light level beyond 255", "[lighting]\ndirectional = 300\nheadlight = 20\n"},

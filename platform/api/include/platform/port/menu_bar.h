@@ -24,3 +24,5 @@ bool IsMenuBarKey(UINT virtualKey, bool letGoAlone);
 // FALSE when the window has no menu bar that can open now (a modal dialog
 // is open over it).
 BOOL OpenMenuBarForKeys(HWND window);
+// Whether a pop-up of the window's menu bar is open, by the mouse, the keys or a pad.
+BOOL IsMenuBarOpen(HWND window);

@@ -155,6 +155,10 @@ public:
     // move, Enter chooses, Esc closes.
     virtual bool MenuBarOpen() { return false; }
     virtual void MenuBarKey(UINT) {}
+    // Frame pacing (platform/port/frame_pacing.h): the refresh rate of the
+    // window's screen (0: unknown), and presents waiting for it.
+    virtual int RefreshRate(WindowObject&) { return 0; }
+    virtual bool SetPresentSync(WindowObject&, bool) { return false; }
 
     // Turns window-system events into messages; never blocks.
     virtual void PumpEvents() = 0;
