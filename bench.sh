@@ -14,3 +14,6 @@ done
 # The scenes again at 1920 x 1080, the size of a full-screen game on a common monitor.
 echo "== bench_scene_frame --size 1920x1080"
 xvfb-run -a -s "-screen 0 2048x1280x24" build-bench/bench_scene_frame --size 1920x1080
+# The frames between ticks at 1920 x 1080 too.
+echo "== bench_frame_pacing --size 1920x1080"
+xvfb-run -a -s "-screen 0 2048x1280x24" build-bench/bench_frame_pacing --size 1920x1080

@@ -6,8 +6,11 @@
 
 void FramePacer::Reset() {
     started_ = false;
-    frameScheduled_ = false;
     frameMs_ = 0.0;
+    recentCount_ = recentNext_ = 0;
+    owed_ = 0.0;
+    framesPlanned_ = 1;
+    framesLeft_ = 0;
 }
 
 int FramePacer::TicksDue(DWORD now) {
@@ -33,7 +36,12 @@ int FramePacer::TicksDue(DWORD now) {
 float FramePacer::Fraction(DWORD now) const {
     if (!started_) return 1.0f;
     const std::int32_t since = std::int32_t(now - tickAt_);
-    return std::clamp(float(since) / float(kTickMs), 0.0f, 1.0f);
+    // A step of the way ahead: the tick's own frame already shows the first
+    // of its frames' steps towards the last tick, and the last frame before
+    // the next tick shows the last tick itself. A frame shows what a key
+    // did at its tick as soon as without smooth frames, never a guess
+    // beyond the last tick.
+    return std::clamp((float(since) / float(kTickMs)) + 1.0f / float(framesPlanned_), 0.0f, 1.0f);
 }
 
 bool FramePacer::FrameFits(DWORD now) const {
@@ -44,23 +52,42 @@ bool FramePacer::FrameFits(DWORD now) const {
 }
 
 void FramePacer::FrameDrawn(DWORD began, DWORD ended) {
-    const double took = double(DWORD(ended - began));
-    // Follows a slower frame at once and a faster one over a few frames, so
-    // one quick frame does not let the next make a tick late.
-    frameMs_ = took > frameMs_ ? took : frameMs_ * 0.75 + took * 0.25;
+    recentMs_[recentNext_] = double(DWORD(ended - began));
+    recentNext_ = (recentNext_ + 1) % kFramesKept;
+    recentCount_ = std::min(recentCount_ + 1, kFramesKept);
+    // The time of the slower frames among the last ones (the upper quarter):
+    // frames that grew slower count after a few, one odd frame not at all,
+    // so a frame that would make a tick late is seldom begun.
+    double sorted[kFramesKept];
+    std::copy(recentMs_, recentMs_ + recentCount_, sorted);
+    std::sort(sorted, sorted + recentCount_);
+    frameMs_ = sorted[(recentCount_ * 3 + 3) / 4 - 1];
 }
 
-UINT FramePacer::NextFrameIn(DWORD now, int perSecond) {
-    if (perSecond <= 0) return 1;
-    const double period = 1000.0 / double(perSecond);
-    // Where the schedule stands against now (negative: behind), through the
-    // clock's wrap; back on it after a pause or a late frame, never a burst.
-    double ahead = frameScheduled_ ? double(std::int32_t(nextFrameAt_ - now)) + nextFrameFraction_ : 0.0;
-    if (ahead < -period || ahead > 2.0 * period) ahead = 0.0;
-    ahead = std::max(0.0, ahead + period);
-    frameScheduled_ = true;
-    const double whole = std::floor(ahead);
-    nextFrameAt_ = now + DWORD(whole);
-    nextFrameFraction_ = ahead - whole;
+void FramePacer::PlanFrames(int perSecond) {
+    // The most that fit back to back before the next tick, with time to
+    // spare for a frame slower than most and the tick's own work.
+    const int most = std::clamp(int((double(kTickMs) - kSpareMs) / std::max(frameMs_, 1.0)), 1, 12);
+    int wanted = most;
+    if (perSecond > 0) {
+        owed_ += double(perSecond) * kTickMs / 1000.0;
+        wanted = std::max(1, int(owed_ + 1e-6));  // 2.4 five times is 12, not 11.99
+        owed_ -= wanted;
+        // What cannot be drawn is not owed on: a slow machine does not catch up.
+        owed_ = std::clamp(owed_, 0.0, 1.0);
+    }
+    framesPlanned_ = std::min(wanted, most);
+    framesLeft_ = framesPlanned_ - 1;
+    // Evenly over the tick, or closer where the last would end too near the
+    // next tick.
+    spacingMs_ = double(kTickMs) / framesPlanned_;
+    if (framesPlanned_ > 1)
+        spacingMs_ = std::min(spacingMs_, (double(kTickMs) - frameMs_ - kSpareMs) / (framesPlanned_ - 1));
+}
+
+UINT FramePacer::NextFrameIn(DWORD now) const {
+    if (framesLeft_ <= 0) return 0;
+    const int next = framesPlanned_ - framesLeft_;
+    const double ahead = spacingMs_ * next - double(std::int32_t(now - tickAt_));
     return UINT(std::max(1.0, std::round(ahead)));
 }

@@ -83,16 +83,15 @@ void DrawSmoothFrame(Game& game, bool evenIfSame) {
     if (game.loopWatch) game.loopWatch->FrameShown();
 }
 
-// The frames between the ticks, at the display's rate (or the player's
-// limit) while something moves; none while nothing does.
-void ScheduleFrames(Game& game) {
+// The next of the frames planned after the last tick, while something
+// moves; none while nothing does.
+void ScheduleFrame(Game& game) {
     const HWND window = game.shell.mainWindow;
-    if (game.scene.Moving() && !IsIconic(window)) {
-        SetFrameTimer(window, kSmoothFrameTimer, game.pacer.NextFrameIn(timeGetTime(), FramesPerSecond(game)));
-    } else {
+    const UINT in = game.scene.Moving() && !IsIconic(window) ? game.pacer.NextFrameIn(timeGetTime()) : 0;
+    if (in > 0)
+        SetFrameTimer(window, kSmoothFrameTimer, in);
+    else
         KillTimer(window, kSmoothFrameTimer);
-        game.pacer.StopFrames();
-    }
 }
 
 // A command that came from a key (an accelerator) rather than the menu.
@@ -218,13 +217,16 @@ LRESULT MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             if (!game.scene.Smooth()) {
                 Tick(game);
             } else if (wParam == kSmoothFrameTimer) {
+                game.pacer.FrameSlotGone();
                 if (game.pacer.FrameFits(timeGetTime())) DrawSmoothFrame(game, false);
-                ScheduleFrames(game);
-            } else {
-                // Every tick that is due, then the frame that shows the last.
-                for (int due = game.pacer.TicksDue(timeGetTime()); due > 0; --due) Tick(game);
+                ScheduleFrame(game);
+            } else if (const int due = game.pacer.TicksDue(timeGetTime()); due > 0) {
+                // Every tick that is due, the frame of the last at once, and
+                // the frames until the next.
+                for (int i = 0; i < due; ++i) Tick(game);
+                game.pacer.PlanFrames(FramesPerSecond(game));
                 DrawSmoothFrame(game, false);
-                ScheduleFrames(game);
+                ScheduleFrame(game);
             }
             break;
         case WM_PAINT:

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/back_buffer.h"
 #include "bench/clock.h"
 #include "gfx/credits.h"
 #include "platform/gl/gl_diagnostics.h"
@@ -352,30 +353,6 @@ std::unique_ptr<Moment> Snapshot(Game& game) {
     std::unique_ptr<Moment> m(new Moment{});
     Save(game, *m);
     return m;
-}
-
-// Resizes the game's window until its back buffer is width x height. Only the
-// window's own messages are handled meanwhile: timer ticks are dropped, so
-// the game stands where it started.
-bool ResizeBackBuffer(Game& game, UINT width, UINT height) {
-    SDL_Window* native = NativeWindowOf(game.shell.mainWindow);
-    const D3DPRESENT_PARAMETERS& pp = game.graphics.presentParams;
-    if (!native) return false;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        int w = 0, h = 0;
-        SDL_GetWindowSize(native, &w, &h);
-        if (pp.BackBufferWidth == width && pp.BackBufferHeight == height) return true;
-        SDL_SetWindowSize(native, w + int(width) - int(pp.BackBufferWidth), h + int(height) - int(pp.BackBufferHeight));
-        const Uint64 until = SDL_GetTicks64() + 1000;
-        while (SDL_GetTicks64() < until &&
-               !(pp.BackBufferWidth == width && pp.BackBufferHeight == height)) {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                if (msg.message != WM_TIMER) DispatchMessageA(&msg);
-            SDL_Delay(5);
-        }
-    }
-    return pp.BackBufferWidth == width && pp.BackBufferHeight == height;
 }
 
 }  // namespace

@@ -81,6 +81,7 @@ void UpdateTimers(DWORD now) {
     for (Timer& t : State().timers) {
         auto late = static_cast<std::int32_t>(now - t.nextDue);
         if (late >= 0) {
+            if (!t.pending) t.dueSince = t.nextDue;
             t.pending = true;
             // Expiries missed while the message was unread are lost, as on Windows.
             DWORD periods = static_cast<DWORD>(late) / t.period + 1;
@@ -475,10 +476,16 @@ bool NextMessage(MSG* msg, HWND filter, UINT filterMin, UINT filterMax, bool rem
     }
     if (InRange(WM_TIMER, filterMin, filterMax) && !state.timers.empty()) {
         UpdateTimers(Backend().Now());
+        // The one pending longest first: a short timer always due again
+        // (the game's tick behind slow frames) must not starve the others.
+        Timer* first = nullptr;
         for (Timer& t : state.timers) {
             if (!t.pending || (filter && t.window != filter)) continue;
-            *msg = MakeMsg(t.window, WM_TIMER, t.id, reinterpret_cast<LPARAM>(t.proc));
-            if (remove) t.pending = false;
+            if (!first || static_cast<std::int32_t>(t.dueSince - first->dueSince) < 0) first = &t;
+        }
+        if (first) {
+            *msg = MakeMsg(first->window, WM_TIMER, first->id, reinterpret_cast<LPARAM>(first->proc));
+            if (remove) first->pending = false;
             return true;
         }
     }

@@ -3,6 +3,8 @@
 // and keeps frames on a steady schedule.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "app/frame_pacer.h"
 
 TEST(FramePacer, TicksCatchUpBehindSlowFramesUpToABound) {
@@ -42,7 +44,13 @@ TEST(FramePacer, TicksCatchUpBehindSlowFramesUpToABound) {
 TEST(FramePacer, AFrameThatWouldMakeATickLateIsNotDrawn) {
     FramePacer pacer;
     pacer.TicksDue(1000);
-    EXPECT_FLOAT_EQ(pacer.Fraction(1010), 0.25f);
+    // One frame to the tick: it shows the tick itself.
+    EXPECT_FLOAT_EQ(pacer.Fraction(1000), 1.0f);
+    // Two: the tick's own shows half the way, the next the whole.
+    pacer.PlanFrames(50);
+    EXPECT_FLOAT_EQ(pacer.Fraction(1000), 0.5f);
+    EXPECT_FLOAT_EQ(pacer.Fraction(1010), 0.75f);
+    EXPECT_FLOAT_EQ(pacer.Fraction(1020), 1.0f);
     EXPECT_FLOAT_EQ(pacer.Fraction(1060), 1.0f);
     pacer.FrameDrawn(1000, 1008);  // frames take 8 ms
     EXPECT_TRUE(pacer.FrameFits(1020));
@@ -52,16 +60,59 @@ TEST(FramePacer, AFrameThatWouldMakeATickLateIsNotDrawn) {
     EXPECT_FALSE(pacer.FrameFits(1010));
 }
 
-TEST(FramePacer, FramesKeepASteadyScheduleAndNeverBurst) {
+// Frames drawn in the five ticks of 200 ms at a rate, with frames that take
+// `frameMs`, and the gaps between the frames of the first tick.
+struct FiveTicks {
+    int frames = 0;
+    std::vector<UINT> firstGaps;
+};
+
+FiveTicks DrawFiveTicks(int perSecond, DWORD frameMs) {
     FramePacer pacer;
-    // 60 a second: 16 or 17 ms, 50 ms over three frames.
-    EXPECT_EQ(pacer.NextFrameIn(0, 60), 17u);
-    EXPECT_EQ(pacer.NextFrameIn(17, 60), 16u);
-    EXPECT_EQ(pacer.NextFrameIn(33, 60), 17u);
-    // A frame late by more than a period starts the schedule afresh.
-    EXPECT_EQ(pacer.NextFrameIn(200, 60), 17u);
-    // No limit: at once after the frame before.
-    EXPECT_EQ(pacer.NextFrameIn(300, 0), 1u);
-    pacer.StopFrames();
-    EXPECT_EQ(pacer.NextFrameIn(1000, 30), 33u);
+    FiveTicks out;
+    for (DWORD tick = 0; tick < 5; ++tick) {
+        DWORD now = 1000 + tick * 40;
+        pacer.TicksDue(now);
+        pacer.FrameDrawn(now, now + frameMs);  // the tick's own frame
+        ++out.frames;
+        now += frameMs;
+        pacer.PlanFrames(perSecond);
+        for (UINT in = pacer.NextFrameIn(now); in > 0; in = pacer.NextFrameIn(now)) {
+            now += in;
+            if (tick == 0) out.firstGaps.push_back(now - 1000);
+            pacer.FrameSlotGone();
+            if (!pacer.FrameFits(now)) continue;
+            pacer.FrameDrawn(now, now + frameMs);
+            ++out.frames;
+            now += frameMs;
+        }
+    }
+    return out;
+}
+
+TEST(FramePacer, FramesAreSpacedEvenlyFromEachTickAsTheRateAsksAndTheyFit) {
+    struct Case {
+        const char* label;
+        int perSecond;
+        DWORD frameMs;
+        int frames;  // in 200 ms, the ticks' own included
+    };
+    const Case cases[] = {
+        {"60 a second, quick frames: three and two to a tick in turn", 60, 5, 12},
+        {"60 a second, frames of 11 ms still fit three to a tick", 60, 11, 12},
+        {"60 a second, frames of 15 ms: two to a tick", 60, 15, 10},
+        {"frames longer than half a tick: the ticks' own alone", 60, 25, 5},
+        {"30 a second", 30, 5, 6},
+        {"144 a second", 144, 3, 28},
+        {"no limit: as many as fit", 0, 8, 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(DrawFiveTicks(c.perSecond, c.frameMs).frames, c.frames);
+    }
+    // Evenly from the tick: at 60 a second the first tick has two frames, at 0 and 20 ms.
+    EXPECT_EQ(DrawFiveTicks(60, 5).firstGaps, std::vector<UINT>{20});
+    // Four frames of 8 ms evenly would end the last 2 ms before the next
+    // tick: they come closer, to leave 3 ms.
+    EXPECT_EQ(DrawFiveTicks(0, 8).firstGaps, (std::vector<UINT>{10, 19, 29}));
 }

@@ -1,5 +1,8 @@
 // The thread's message queue on the recording platform: timers, paint,
 // posted and quit messages, window sizes, destruction and the clocks.
+#include <algorithm>
+#include <vector>
+
 #include "tests/platform/core/platform_fixture.h"
 
 namespace {
@@ -41,6 +44,25 @@ TEST_F(MessageLoopTest, TimerSurvivesTheClockWrapping) {
     EXPECT_EQ(TakeTimers(), 1);
     EXPECT_EQ(timeGetTime(), 0x00000018u);
     EXPECT_EQ(timeGetTime() - 0xFFFFFFF0u, 40u);
+}
+
+// A short timer that is due again whenever its message is handled (a tick
+// behind frames slower than it) leaves the others their turn: the one
+// pending longest comes first.
+TEST_F(MessageLoopTest, AShortTimerAlwaysDueStarvesNoOther) {
+    HWND window = MakeWindow();
+    SetTimer(window, 0, 40, nullptr);
+    SetTimer(window, 77, 2000, nullptr);
+    std::vector<UINT_PTR> order;
+    MSG msg;
+    for (int i = 0; i < 30; ++i) {
+        platform.AdvanceTime(100);  // each message handled in 100 ms
+        if (PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE)) order.push_back(msg.wParam);
+    }
+    const auto stop = std::find(order.begin(), order.end(), UINT_PTR(77));
+    ASSERT_NE(stop, order.end()) << "the long timer never came";
+    EXPECT_EQ(stop - order.begin(), 20) << "due at 2000 ms, it comes at once";
+    EXPECT_EQ(std::count(order.begin(), order.end(), UINT_PTR(0)), 29);
 }
 
 TEST_F(MessageLoopTest, KillTimerDropsThePendingMessage) {

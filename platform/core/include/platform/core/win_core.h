@@ -205,6 +205,7 @@ struct Timer {
     DWORD period = 0;
     DWORD nextDue = 0;
     bool pending = false;
+    DWORD dueSince = 0;  // the expiry that made it pending
     TIMERPROC proc = nullptr;
 };
 
