@@ -78,11 +78,15 @@ void FramePacer::PlanFrames(int perSecond) {
     }
     framesPlanned_ = std::min(wanted, most);
     framesLeft_ = framesPlanned_ - 1;
-    // Evenly over the tick, or closer where the last would end too near the
-    // next tick.
+    // Evenly over the tick, or closer (never back to back) where the last
+    // would end less than kQuietMs before the next tick: the window system
+    // then still takes in the last picture while the tick's own frame is
+    // drawn, which makes that frame, and a key's first sight, later.
     spacingMs_ = double(kTickMs) / framesPlanned_;
-    if (framesPlanned_ > 1)
-        spacingMs_ = std::min(spacingMs_, (double(kTickMs) - frameMs_ - kSpareMs) / (framesPlanned_ - 1));
+    if (framesPlanned_ > 1) {
+        const double closer = (double(kTickMs) - frameMs_ - kQuietMs) / (framesPlanned_ - 1);
+        spacingMs_ = std::min(spacingMs_, std::max(closer, frameMs_ + 1.0));
+    }
 }
 
 UINT FramePacer::NextFrameIn(DWORD now) const {

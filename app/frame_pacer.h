@@ -54,13 +54,16 @@ private:
     int framesLeft_ = 0;      // after the ones drawn
     double spacingMs_ = 0.0;  // between this tick's frames
     static constexpr double kSpareMs = 3.0;
+    static constexpr double kQuietMs = 6.0;
 };
 
 // Sees the game's loop from outside (the tests and the benchmarks): each
-// tick once it has run, and each frame once it is shown.
+// tick as it starts and once it has run (without smooth frames its frame
+// is drawn in between), and each frame once it is shown.
 class LoopWatch {
 public:
     virtual ~LoopWatch() = default;
+    virtual void TickStarts() {}
     virtual void Ticked() {}
     virtual void FrameShown() {}
 };

@@ -48,6 +48,7 @@ void PauseInBackground(Game& game) {
 // One tick: the keys, the controls and the race's frame, which with smooth
 // frames moves the game and keeps its picture without drawing it.
 void Tick(Game& game) {
+    if (game.loopWatch) game.loopWatch->TickStarts();
     const bool title = game.race.titleShowing == 1;
     game.keyboard.Poll(game.shell.mainWindow, game.controls);
     game.race.ApplyControls();

@@ -6,10 +6,10 @@
 // - paused: the game thread's and the whole process's CPU;
 // - a frame made slow on purpose (a sleep in each frame): the distance the
 //   car covers in 2 s with the accelerator held, against the same without;
-// - input: from a press of the accelerator (at a random moment, the car
-//   standing) to the first frame presented after the tick that moved the
-//   car, and to the first that shows at least half of that first step;
-//   medians over the presses.
+// - input: from a press of the accelerator (the car standing; the presses'
+//   moments spread evenly over the 40 ms between two ticks) to the first
+//   frame presented after the tick that moved the car, and to the first
+//   that shows at least half of that first step; medians over the presses.
 // Run under xvfb-run from ./bench.sh. One line per figure: name, value, unit.
 //   bench_frame_pacing [--size WIDTHxHEIGHT] [--seconds S] [--quick]
 #include <SDL.h>
@@ -107,8 +107,17 @@ class Watch : public LoopWatch {
 public:
     Watch(Game& game, VirtualPad& pad) : game_(game), pad_(pad), pilot_(game.course) {}
 
+    void TickStarts() override { ticks.push_back(NowMs()); }
+
     void Ticked() override {
-        ticks.push_back(NowMs());
+        if (pressAfterTick >= 0) {
+            // The game reads the pad at its ticks only: a press after this
+            // tick's read is seen at the next, wherever it fell between.
+            // Pressed now, it counts from its moment in between.
+            pad_.Set(SDL_CONTROLLER_BUTTON_A, true);
+            pressedAt = ticks.back() + pressAfterTick;
+            pressAfterTick = -1;
+        }
         RaceState& race = game_.race;
         if (scene == Scene::Title && ticks.size() % 150 == 0) {
             // Round again before the flight ends the title.
@@ -147,7 +156,7 @@ public:
     double trackFrom = -1;
     std::vector<std::pair<double, D3DXVECTOR3>> track;
     // The press being timed.
-    double pressedAt = -1, firstFrameAt = -1, halfFrameAt = -1;
+    double pressAfterTick = -1, pressedAt = -1, firstFrameAt = -1, halfFrameAt = -1;
     float standingZ = 0.0f, firstStep = 0.0f;
     int movedTick = -1;
     double movedAt = -1;
@@ -229,30 +238,33 @@ Covered DistanceIn2s(Game& game, Watch& watch, VirtualPad& pad, int slowFrameMs)
     return out;
 }
 
-// Presses the accelerator with the car standing, `presses` times, each at a
-// random moment against the ticks; the medians of the two waits.
+// Presses the accelerator with the car standing, `presses` times, spread
+// evenly over the time between two ticks (the same moments against the
+// ticks however the frames fall); the medians of the waits.
 void MeasureInput(Game& game, Watch& watch, VirtualPad& pad, const std::string& name, int presses) {
     std::mt19937 random(7);
-    std::vector<double> first, half, moved;
+    std::vector<double> first, half, moved, tickToFrame;
     for (int i = 0; i < presses; ++i) {
         NewRace(game, pad);
         watch.scene = Scene::Standing;
-        RunLoop(game, 120 + DWORD(random() % 40));  // stands; a random phase
+        RunLoop(game, 120 + DWORD(random() % 40));  // stands
         watch.standingZ = game.car.position.z;
-        watch.pressedAt = NowMs();
         watch.firstFrameAt = watch.halfFrameAt = -1;
         watch.movedTick = -1;
-        pad.Set(SDL_CONTROLLER_BUTTON_A, true);
+        watch.pressAfterTick = 40.0 * i / presses;  // the press goes down after the next tick's poll
         RunLoop(game, 200);
         pad.Set(SDL_CONTROLLER_BUTTON_A, false);
         if (watch.firstFrameAt > 0) first.push_back(watch.firstFrameAt - watch.pressedAt);
         if (watch.halfFrameAt > 0) half.push_back(watch.halfFrameAt - watch.pressedAt);
         if (watch.movedTick >= 0) moved.push_back(watch.movedAt - watch.pressedAt);
+        if (watch.movedTick >= 0 && watch.firstFrameAt > 0) tickToFrame.push_back(watch.firstFrameAt - watch.movedAt);
         watch.pressedAt = -1;
     }
     std::printf("%s_input_to_first_frame_median %.1f ms (%zu presses)\n", name.c_str(), Median(first), first.size());
     std::printf("%s_input_to_half_step_frame_median %.1f ms\n", name.c_str(), Median(half));
-    std::printf("%s_input_to_tick_median %.1f ms (the tick that moved the car)\n", name.c_str(), Median(moved));
+    std::printf("%s_input_to_tick_median %.1f ms (the start of the tick that moved the car)\n", name.c_str(),
+                Median(moved));
+    std::printf("%s_tick_to_first_frame_median %.1f ms\n", name.c_str(), Median(tickToFrame));
     std::fflush(stdout);
 }
 

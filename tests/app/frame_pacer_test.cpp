@@ -113,6 +113,6 @@ TEST(FramePacer, FramesAreSpacedEvenlyFromEachTickAsTheRateAsksAndTheyFit) {
     // Evenly from the tick: at 60 a second the first tick has two frames, at 0 and 20 ms.
     EXPECT_EQ(DrawFiveTicks(60, 5).firstGaps, std::vector<UINT>{20});
     // Four frames of 8 ms evenly would end the last 2 ms before the next
-    // tick: they come closer, to leave 3 ms.
-    EXPECT_EQ(DrawFiveTicks(0, 8).firstGaps, (std::vector<UINT>{10, 19, 29}));
+    // tick: they come closer (9 ms apart, never back to back).
+    EXPECT_EQ(DrawFiveTicks(0, 8).firstGaps, (std::vector<UINT>{9, 18, 27}));
 }

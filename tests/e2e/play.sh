@@ -6,15 +6,23 @@
 # lighting dialog with the headlight's thumb dragged; in a third, the pause
 # (F4) holding a moving car and full screen (F11). Every step's screenshot is
 # checked for what must be on it and kept in the artifacts folder.
-#   play.sh GAME_BINARY SOURCE_DIR ARTIFACT_DIR
+# While driving, the screen must show more than 40 distinct pictures in a
+# second: smooth frames between the game's 25 steps a second.
+#   play.sh GAME_BINARY SOURCE_DIR ARTIFACT_DIR COUNT_FRAMES_BINARY
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/window.sh"
 
-game=$(realpath "$1") source=$(realpath "$2") artifacts=$(realpath -m "$3")
+game=$(realpath "$1") source=$(realpath "$2") artifacts=$(realpath -m "$3") counter=$(realpath "$4")
 if [ -z "${E2E_INNER:-}" ]; then
   export E2E_INNER=1
+  # The screen is also kept in a file, for counting the pictures shown.
+  E2E_SCREEN_DIR=$(mktemp -d)
+  export E2E_SCREEN_DIR
   # A screen of today's most common size, for the full screen at the end.
-  exec xvfb-run -a -s "-screen 0 1920x1080x24" "$0" "$@"
+  code=0
+  xvfb-run -a -s "-screen 0 1920x1080x24 -fbdir $E2E_SCREEN_DIR" "$0" "$@" || code=$?
+  rm -rf "$E2E_SCREEN_DIR"
+  exit "$code"
 fi
 
 mkdir -p "$artifacts"
@@ -93,7 +101,14 @@ alive
 
 hold space 0.15
 sleep 1
-hold Up 2.5
+xdotool keydown Up
+sleep 1
+counted=$("$counter" "$E2E_SCREEN_DIR/Xvfb_screen0" 0 40 1024 700 1000)
+sleep 0.5
+xdotool keyup Up
+distinct=$(echo "$counted" | awk '{ print $2 }')
+[ "${distinct:-0}" -gt 40 ] || fail "one second of driving showed ${distinct:-no} distinct pictures ($counted), not more than 40"
+echo "e2e: one second of driving showed $distinct distinct pictures ($counted)"
 img=$(shot 03-driving)
 expect_share "$img" 230x60+790+25 '#ffff00' 20% 0.02 "yellow read-outs"
 # At the size the window opens with, the read-outs are the original's: no outline.
