@@ -65,9 +65,10 @@ void FramePacer::FrameDrawn(DWORD began, DWORD ended) {
 }
 
 void FramePacer::PlanFrames(int perSecond) {
-    // The most that fit back to back before the next tick, with time to
-    // spare for a frame slower than most and the tick's own work.
-    const int most = std::clamp(int((double(kTickMs) - kSpareMs) / std::max(frameMs_, 1.0)), 1, 12);
+    // The most that fit before the next tick, a millisecond apart at least,
+    // with time to spare for a frame slower than most and the tick's own work.
+    const double frame = std::max(frameMs_, 1.0);
+    const int most = std::clamp(int((double(kTickMs) - kSpareMs + 1.0) / (frame + 1.0)), 1, 12);
     int wanted = most;
     if (perSecond > 0) {
         owed_ += double(perSecond) * kTickMs / 1000.0;
