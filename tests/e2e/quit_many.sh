@@ -19,6 +19,12 @@ export XDG_CONFIG_HOME="$work/config"  # never the settings of whoever runs the 
 pid=
 trap '[ -n "$pid" ] && kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 fail() { echo "quit: FAILED: $*" >&2; exit 1; }
+# Where a game that is still running stands, for the failure's message.
+stuck() {
+  kill -0 "$pid" 2>/dev/null || { echo " (the game has ended)"; return; }
+  echo " (the game still runs)"
+  command -v gdb >/dev/null && gdb -batch -p "$pid" -ex "thread apply all bt" 2>/dev/null | grep '^#' | head -60
+}
 
 for run in $(seq "$runs"); do
   rm -rf "$work/data"
@@ -26,8 +32,7 @@ for run in $(seq "$runs"); do
   rm -f "$work/data/high.dat"
   (cd "$work/data" && exec env SDL_AUDIODRIVER=dummy "$game" --data "$work/data" >"$work/game.log" 2>&1) &
   pid=$!
-  find_window 'Tarvik 3D' >/dev/null ||
-    fail "run $run: no game window: $(cat "$work/game.log")"
+  find_window 'Tarvik 3D' >/dev/null || fail "run $run: no game window: $(cat "$work/game.log")$(stuck)"
   sleep 0.8
   if [ $((run % 2)) = 1 ]; then
     xdotool key Escape
