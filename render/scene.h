@@ -60,7 +60,6 @@ struct FlightPicture {
     bool subtitle = false;
     float subtitleHeight = 0.0f;
     int creditsPage = 0;
-    bool operator==(const FlightPicture&) const = default;
 };
 
 // The title flight with the extruded "Tarvik" and the dropping "3D", which
