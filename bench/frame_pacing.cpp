@@ -32,6 +32,7 @@
 #include "platform/port/frame_pacing.h"
 #include "tests/support/autopilot.h"
 #include "tests/support/game_session.h"
+#include "tests/support/virtual_pad.h"
 
 namespace {
 
@@ -61,44 +62,6 @@ std::vector<double> Intervals(const std::vector<double>& times) {
     return out;
 }
 
-class VirtualPad {
-public:
-    VirtualPad() {
-        if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) return;
-        SDL_VirtualJoystickDesc desc{};
-        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-        desc.name = "Messpad";
-        index_ = SDL_JoystickAttachVirtualEx(&desc);
-        if (index_ >= 0) joystick_ = SDL_JoystickOpen(index_);
-        if (joystick_) {
-            SDL_JoystickSetVirtualAxis(joystick_, SDL_CONTROLLER_AXIS_TRIGGERLEFT, -32768);
-            SDL_JoystickSetVirtualAxis(joystick_, SDL_CONTROLLER_AXIS_TRIGGERRIGHT, -32768);
-        }
-    }
-    ~VirtualPad() {
-        if (joystick_) SDL_JoystickClose(joystick_);
-        if (index_ >= 0) SDL_JoystickDetachVirtual(index_);
-    }
-    bool Ready() const { return joystick_ != nullptr; }
-    void Set(SDL_GameControllerButton button, bool down) {
-        if (joystick_) SDL_JoystickSetVirtualButton(joystick_, button, down ? 1 : 0);
-    }
-    void Drive(const AutopilotKeys& k) {
-        Set(SDL_CONTROLLER_BUTTON_A, k.up);
-        Set(SDL_CONTROLLER_BUTTON_B, k.down);
-        Set(SDL_CONTROLLER_BUTTON_DPAD_LEFT, k.left);
-        Set(SDL_CONTROLLER_BUTTON_DPAD_RIGHT, k.right);
-    }
-    void ReleaseAll() { Drive(AutopilotKeys{}); }
-
-private:
-    int index_ = -1;
-    SDL_Joystick* joystick_ = nullptr;
-};
-
 enum class Scene { Title, Driving, Ending, Standing };
 
 // Watches the loop: the times of ticks and presents, and whatever the
@@ -114,7 +77,7 @@ public:
             // The game reads the pad at its ticks only: a press after this
             // tick's read is seen at the next, wherever it fell between.
             // Pressed now, it counts from its moment in between.
-            pad_.Set(SDL_CONTROLLER_BUTTON_A, true);
+            pad_.Button(SDL_CONTROLLER_BUTTON_A, true);
             pressedAt = ticks.back() + pressAfterTick;
             pressAfterTick = -1;
         }
@@ -185,7 +148,7 @@ void SetSmooth(Game& game, bool on) {
 
 // A new race with the car standing at the start.
 void NewRace(Game& game, VirtualPad& pad) {
-    pad.ReleaseAll();
+    pad.Drive(AutopilotKeys{});
     game.race.titleShowing = 0;
     game.race.endingShowing = 0;
     game.race.SetPaused(false);
@@ -224,11 +187,11 @@ Covered DistanceIn2s(Game& game, Watch& watch, VirtualPad& pad, int slowFrameMs)
     RunLoop(game, 500);
     const D3DXVECTOR3 from = game.car.position;
     watch.track.clear();
-    pad.Set(SDL_CONTROLLER_BUTTON_A, true);
+    pad.Button(SDL_CONTROLLER_BUTTON_A, true);
     watch.trackFrom = NowMs();
     RunLoop(game, 2300);
     watch.trackFrom = -1;
-    pad.Set(SDL_CONTROLLER_BUTTON_A, false);
+    pad.Button(SDL_CONTROLLER_BUTTON_A, false);
     watch.slowFrameMs = 0;
     Covered out;
     D3DXVECTOR3 to = from;
@@ -256,7 +219,7 @@ void MeasureInput(Game& game, Watch& watch, VirtualPad& pad, const std::string& 
         watch.movedTick = -1;
         watch.pressAfterTick = 40.0 * i / presses;  // the press goes down after the next tick's poll
         RunLoop(game, 200);
-        pad.Set(SDL_CONTROLLER_BUTTON_A, false);
+        pad.Button(SDL_CONTROLLER_BUTTON_A, false);
         if (watch.firstFrameAt > 0) first.push_back(watch.firstFrameAt - watch.pressedAt);
         if (watch.halfFrameAt > 0) half.push_back(watch.halfFrameAt - watch.pressedAt);
         if (watch.movedTick >= 0) moved.push_back(watch.movedAt - watch.pressedAt);
@@ -294,6 +257,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_frame_pacing: no virtual pad: %s\n", SDL_GetError());
         return 1;
     }
+    pad.ReleaseTriggers();
     GameSession real(GameBackends::Desktop);
     if (!real.Start()) return 1;
     Game& game = real.game();
@@ -322,7 +286,7 @@ int main(int argc, char** argv) {
         NewRace(game, pad);
         watch.scene = Scene::Driving;
         Measure(game, watch, mode + "_driving", stretch);
-        pad.ReleaseAll();
+        pad.Drive(AutopilotKeys{});
 
         game.race.endingShowing = 1;
         game.race.endingAngle = 0.0f;
